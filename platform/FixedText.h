@@ -1,0 +1,73 @@
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tvrn2 {
+
+// Trailing blanks removed: how every value of a fixed-length text field is used.
+inline std::string_view clip(std::string_view text)
+{
+    auto end = text.find_last_not_of(' ');
+    return end == std::string_view::npos ? std::string_view {} : text.substr(0, end + 1);
+}
+
+// Leading and trailing blanks removed.
+inline std::string_view trim(std::string_view text)
+{
+    auto begin = text.find_first_not_of(' ');
+    if (begin == std::string_view::npos)
+        return {};
+    return clip(text.substr(begin));
+}
+
+// A text field of fixed capacity. Values longer than the capacity are cut on
+// assignment, so a field never holds more than its record layout allows.
+template <std::size_t Capacity>
+class FixedText {
+public:
+    static constexpr std::size_t capacity = Capacity;
+
+    FixedText() = default;
+    FixedText(std::string_view value) { assign(value); } // NOLINT(google-explicit-constructor)
+    FixedText(const char* value) { assign(value ? std::string_view(value) : std::string_view {}); } // NOLINT
+    FixedText(const std::string& value) { assign(value); } // NOLINT(google-explicit-constructor)
+
+    FixedText& operator=(std::string_view value)
+    {
+        assign(value);
+        return *this;
+    }
+    FixedText& operator=(const char* value) { return *this = std::string_view(value ? value : ""); }
+    FixedText& operator=(const std::string& value) { return *this = std::string_view(value); }
+
+    void assign(std::string_view value) { m_text.assign(value.substr(0, std::min(value.size(), Capacity))); }
+    void clear() { m_text.clear(); }
+
+    // The value as stored (cut to the capacity, trailing blanks kept).
+    const std::string& raw() const { return m_text; }
+    // The value as the program uses it: trailing blanks removed.
+    std::string clipped() const { return std::string(clip(m_text)); }
+    bool blank() const { return clip(m_text).empty(); }
+
+    // The field as laid out in a blank-padded record: exactly Capacity bytes.
+    std::string padded() const { return m_text + std::string(Capacity - m_text.size(), ' '); }
+
+    friend bool operator==(const FixedText& a, const FixedText& b) { return clip(a.m_text) == clip(b.m_text); }
+    friend bool operator==(const FixedText& a, std::string_view b) { return clip(a.m_text) == clip(b); }
+
+private:
+    std::string m_text;
+};
+
+// STRING(n): n bytes padded with blanks.
+template <std::size_t Bytes>
+using PaddedString = FixedText<Bytes>;
+
+// CSTRING(n): n bytes holding NUL-terminated text, so at most n - 1 characters.
+template <std::size_t Bytes>
+using CString = FixedText<Bytes - 1>;
+
+} // namespace tvrn2

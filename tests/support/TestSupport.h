@@ -1,0 +1,61 @@
+#pragma once
+
+#include "platform/DebugOutput.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tvrn2::test {
+
+// A fresh folder under the system's temporary folder, removed with its contents.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return m_path; }
+    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+
+    // Writes a file below the folder (creating folders on the way) and returns its path.
+    std::filesystem::path write(const std::string& name, const std::string& contents) const;
+    static std::string read(const std::filesystem::path& file);
+
+private:
+    std::filesystem::path m_path;
+};
+
+// Sets (or unsets, with std::nullopt) an environment variable for one scope.
+class ScopedEnv {
+public:
+    ScopedEnv(std::string name, std::optional<std::string> value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string m_name;
+    std::optional<std::string> m_previous;
+};
+
+// Captures every debugger-output call while it lives.
+class CapturedDebugOutput final : public DebugSink {
+public:
+    CapturedDebugOutput();
+    ~CapturedDebugOutput();
+    CapturedDebugOutput(const CapturedDebugOutput&) = delete;
+    CapturedDebugOutput& operator=(const CapturedDebugOutput&) = delete;
+
+    void write(std::string_view text) override { m_lines.emplace_back(text); }
+    const std::vector<std::string>& lines() const { return m_lines; }
+    void clear() { m_lines.clear(); }
+
+private:
+    std::vector<std::string> m_lines;
+    DebugSink* m_previous;
+};
+
+} // namespace tvrn2::test
