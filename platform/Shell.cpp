@@ -1,0 +1,175 @@
+#include "platform/Shell.h"
+
+#include "platform/FixedText.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <gio/gio.h>
+#include <memory>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tvrn2 {
+namespace {
+
+struct ObjectUnref {
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+template <typename T> using GObjectPtr = std::unique_ptr<T, ObjectUnref>;
+
+struct ErrorFree {
+    void operator()(GError* error) const { g_error_free(error); }
+};
+using ErrorPtr = std::unique_ptr<GError, ErrorFree>;
+
+struct CharsFree {
+    void operator()(char* text) const { g_free(text); }
+};
+using CharsPtr = std::unique_ptr<char, CharsFree>;
+
+int resultForError(const GError* error)
+{
+    if (error && error->domain == G_IO_ERROR) {
+        switch (error->code) {
+        case G_IO_ERROR_NOT_FOUND:
+            return ShellResult::FileNotFound;
+        case G_IO_ERROR_NOT_DIRECTORY:
+            return ShellResult::PathNotFound;
+        case G_IO_ERROR_PERMISSION_DENIED:
+            return ShellResult::AccessDenied;
+        case G_IO_ERROR_NOT_SUPPORTED:
+            return ShellResult::NoAssociation;
+        default:
+            return ShellResult::AssociationIncomplete;
+        }
+    }
+    if (error && error->domain == G_SPAWN_ERROR) {
+        if (error->code == G_SPAWN_ERROR_ACCES || error->code == G_SPAWN_ERROR_PERM)
+            return ShellResult::AccessDenied;
+        if (error->code == G_SPAWN_ERROR_NOMEM)
+            return ShellResult::OutOfMemory;
+    }
+    // The application is registered but could not be started: its entry
+    // is as good as broken.
+    return ShellResult::AssociationIncomplete;
+}
+
+// "scheme:" with a scheme of two or more characters, so that a drive
+// letter ("C:\page.htm") is not taken for one.
+std::string uriScheme(std::string_view target)
+{
+    auto colon = target.find(':');
+    if (colon == std::string_view::npos || colon < 2)
+        return {};
+    auto isAlpha = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    if (!isAlpha(target[0]))
+        return {};
+    for (std::size_t i = 1; i < colon; ++i) {
+        char c = target[i];
+        if (!isAlpha(c) && !isDigit(c) && c != '+' && c != '-' && c != '.')
+            return {};
+    }
+    std::string scheme(target.substr(0, colon));
+    for (auto& c : scheme)
+        c = static_cast<char>(g_ascii_tolower(c));
+    return scheme;
+}
+
+int launchUri(const std::string& uri, const std::string& scheme)
+{
+    GObjectPtr<GAppInfo> app(g_app_info_get_default_for_uri_scheme(scheme.c_str()));
+    if (!app)
+        return ShellResult::NoAssociation;
+    GList uris { const_cast<char*>(uri.c_str()), nullptr, nullptr };
+    GError* error = nullptr;
+    if (!g_app_info_launch_uris(app.get(), &uris, nullptr, &error)) {
+        ErrorPtr owned(error);
+        return resultForError(error);
+    }
+    return ShellResult::Opened;
+}
+
+// Tells a missing file from a missing folder, and a file the user may
+// not read, before any application is asked.
+int checkPath(const std::string& path)
+{
+    struct stat info { };
+    if (::stat(path.c_str(), &info) != 0) {
+        switch (errno) {
+        case EACCES:
+        case EPERM:
+            return ShellResult::AccessDenied;
+        case ENOTDIR:
+            return ShellResult::PathNotFound;
+        case ENOENT: {
+            auto folder = std::filesystem::path(path).parent_path();
+            std::error_code ignored;
+            return std::filesystem::is_directory(folder, ignored) ? ShellResult::FileNotFound
+                                                                  : ShellResult::PathNotFound;
+        }
+        case ENOMEM:
+            return ShellResult::OutOfMemory;
+        default:
+            return ShellResult::FileNotFound;
+        }
+    }
+    if (::access(path.c_str(), R_OK) != 0)
+        return ShellResult::AccessDenied;
+    return ShellResult::Opened;
+}
+
+int launchFile(GFile* file)
+{
+    CharsPtr path(g_file_get_path(file));
+    if (!path)
+        return ShellResult::FileNotFound;
+    if (int checked = checkPath(path.get()); checked != ShellResult::Opened)
+        return checked;
+
+    GError* error = nullptr;
+    GObjectPtr<GFileInfo> info(g_file_query_info(
+        file, G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE, G_FILE_QUERY_INFO_NONE, nullptr, &error));
+    if (!info) {
+        ErrorPtr owned(error);
+        return resultForError(error);
+    }
+    const char* type = g_file_info_get_content_type(info.get());
+    if (!type)
+        return ShellResult::NoAssociation;
+    GObjectPtr<GAppInfo> app(g_app_info_get_default_for_type(type, FALSE));
+    if (!app)
+        return ShellResult::NoAssociation;
+
+    GList files { file, nullptr, nullptr };
+    if (!g_app_info_launch(app.get(), &files, nullptr, &error)) {
+        ErrorPtr owned(error);
+        return resultForError(error);
+    }
+    return ShellResult::Opened;
+}
+
+} // namespace
+
+int shellOpen(std::string_view text)
+{
+    std::string target(trim(text));
+    if (target.empty())
+        return ShellResult::FileNotFound;
+
+    auto scheme = uriScheme(target);
+    if (scheme == "file") {
+        GObjectPtr<GFile> file(g_file_new_for_uri(target.c_str()));
+        return launchFile(file.get());
+    }
+    if (!scheme.empty())
+        return launchUri(target, scheme);
+    if (target.starts_with("www."))
+        return launchUri("http://" + target, "http");
+
+    GObjectPtr<GFile> file(g_file_new_for_commandline_arg(target.c_str()));
+    return launchFile(file.get());
+}
+
+} // namespace tvrn2
