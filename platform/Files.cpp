@@ -1,0 +1,204 @@
+#include "platform/Files.h"
+
+#include "platform/SysCalls.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tvrn2 {
+namespace {
+
+std::string parentFolder(std::string_view path)
+{
+    auto slash = path.find_last_of('/');
+    if (slash == std::string_view::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return std::string(path.substr(0, slash));
+}
+
+bool folderExists(const std::string& path)
+{
+    struct stat info { };
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Writes every byte, going on after short writes and interruptions.
+int writeAll(int fd, std::string_view data)
+{
+    while (!data.empty()) {
+        ssize_t written = sysCalls().write(fd, data.data(), data.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (written == 0)
+            return EIO;
+        data.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return 0;
+}
+
+FileError writeWithFlags(const std::string& path, std::string_view data, int flags)
+{
+    int fd = sysCalls().open(path.c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return fileErrorFromErrno(errno, path);
+    int error = writeAll(fd, data);
+    if (sysCalls().close(fd) != 0 && !error)
+        error = errno;
+    return error ? fileErrorFromErrno(error, path) : FileError {};
+}
+
+} // namespace
+
+std::string_view fileErrorText(int code)
+{
+    switch (code) {
+    case FileErrorCode::None:
+        return {};
+    case FileErrorCode::FileNotFound:
+        return "File Not Found";
+    case FileErrorCode::PathNotFound:
+        return "Path Not Found";
+    case FileErrorCode::TooManyOpenFiles:
+        return "Too Many Open Files";
+    case FileErrorCode::AccessDenied:
+        return "Access Denied";
+    default:
+        return "File System Error";
+    }
+}
+
+FileError fileErrorFromErrno(int error, std::string_view path)
+{
+    int code = FileErrorCode::FileSystemError;
+    switch (error) {
+    case 0:
+        return {};
+    case ENOENT:
+        code = !path.empty() && !folderExists(parentFolder(path)) ? FileErrorCode::PathNotFound
+                                                                  : FileErrorCode::FileNotFound;
+        break;
+    case ENOTDIR:
+        code = FileErrorCode::PathNotFound;
+        break;
+    case EMFILE:
+    case ENFILE:
+        code = FileErrorCode::TooManyOpenFiles;
+        break;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        code = FileErrorCode::AccessDenied;
+        break;
+    default:
+        break;
+    }
+    return { code, std::string(fileErrorText(code)), error, std::strerror(error) };
+}
+
+bool fileExists(const std::string& path)
+{
+    struct stat info { };
+    return !path.empty() && ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+FileSize fileSize(const std::string& path)
+{
+    struct stat info { };
+    if (::stat(path.c_str(), &info) != 0)
+        return { 0, fileErrorFromErrno(errno, path) };
+    return { static_cast<std::int64_t>(info.st_size), {} };
+}
+
+FileError deleteFile(const std::string& path)
+{
+    if (sysCalls().unlink(path.c_str()) != 0)
+        return fileErrorFromErrno(errno, path);
+    return {};
+}
+
+FileError appendToFile(const std::string& path, std::string_view data)
+{
+    return writeWithFlags(path, data, O_APPEND);
+}
+
+FileError createFile(const std::string& path, std::string_view data)
+{
+    return writeWithFlags(path, data, O_TRUNC);
+}
+
+int writeFileAtomically(const std::string& path, std::string_view data)
+{
+    static std::atomic<unsigned> counter { 0 };
+    // Keep the permissions a user gave the file; new files get the usual ones.
+    mode_t mode = 0644;
+    struct stat old { };
+    if (::stat(path.c_str(), &old) == 0)
+        mode = old.st_mode & 07777;
+
+    std::string temporary = path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    int fd = sysCalls().open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0)
+        return errno;
+    int error = writeAll(fd, data);
+    if (!error && sysCalls().fsync(fd) != 0)
+        error = errno;
+    if (sysCalls().close(fd) != 0 && !error)
+        error = errno;
+    if (!error && sysCalls().rename(temporary.c_str(), path.c_str()) != 0)
+        error = errno;
+    if (error) {
+        sysCalls().unlink(temporary.c_str());
+        return error;
+    }
+    return 0;
+}
+
+std::optional<std::string> readWholeFile(const std::string& path)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    std::string contents;
+    char chunk[65536];
+    for (;;) {
+        ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            int error = errno;
+            ::close(fd);
+            errno = error;
+            return std::nullopt;
+        }
+        if (got == 0)
+            break;
+        contents.append(chunk, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return contents;
+}
+
+int makeFolders(const std::string& path)
+{
+    if (path.empty() || folderExists(path))
+        return 0;
+    std::string parent = parentFolder(path);
+    if (parent != path) {
+        if (int error = makeFolders(parent))
+            return error;
+    }
+    if (sysCalls().mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+        return errno;
+    return 0;
+}
+
+} // namespace tvrn2

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tvrn2 {
+
+// Settings files in the INI format: "[section]" lines, each followed by
+// "key=value" lines. Section and key names compare without regard to case;
+// blanks around names and values do not count; a value enclosed in a pair of
+// matching quotes is read without them. Lines starting with ";" are comments.
+
+// The value of the key in the first section of that name, if there is one.
+// A pure function over the file's text.
+std::optional<std::string> findProfileValue(
+    std::string_view text, std::string_view section, std::string_view key);
+
+// The file's text after one change; every other byte stays as it was.
+// With a value, the key is set (section and key are added at the end when
+// missing, using the file's own line ending); without a value the key is
+// removed; without a key the whole section is removed.
+std::string changeProfileText(std::string_view text, std::string_view section,
+    std::optional<std::string_view> key, std::optional<std::string_view> value);
+
+// Where a profile file lives: a bare name in the settings folder, an empty
+// name is the main profile "win.ini" there, a name with a "/" stays as given.
+std::string profilePath(std::string_view fileName);
+
+// The value of the key, or the default (trailing blanks removed) when the
+// file, section or key is missing. An empty file name reads the main profile.
+std::string getPrivateProfileString(
+    std::string_view section, std::string_view key, std::string_view defaultValue, std::string_view fileName);
+
+// Sets (value given), removes (no value) a key, or removes a section (no key),
+// creating the file and the settings folder as needed. The file is replaced
+// all at once, so a failed write leaves the old file intact. Returns false
+// (with errno set) when the file could not be written, or when a name or the
+// value would break the file's structure (line breaks, "]" in a section name,
+// "=" in a key name).
+bool writePrivateProfileString(std::string_view section, std::optional<std::string_view> key,
+    std::optional<std::string_view> value, std::string_view fileName);
+
+// The main profile forms.
+std::string getProfileString(std::string_view section, std::string_view key, std::string_view defaultValue);
+bool writeProfileString(
+    std::string_view section, std::optional<std::string_view> key, std::optional<std::string_view> value);
+
+} // namespace tvrn2

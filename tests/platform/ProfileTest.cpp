@@ -1,0 +1,137 @@
+#include "platform/Profile.h"
+
+#include "platform/Files.h"
+#include "tests/platform/FaultySysCalls.h"
+#include "tests/support/TestSupport.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace tvrn2 {
+namespace {
+
+struct ReadCase {
+    const char* text;
+    const char* section;
+    const char* key;
+    std::optional<std::string> expected;
+};
+
+TEST(ProfileTextTest, FindsValues)
+{
+    const ReadCase cases[] = {
+        { "[Sec]\nKey=Value\n", "sEC", "kEY", "Value" },
+        { "  [ Sec ]  \n\t Key  =  spaced value \t\n", " Sec ", " Key ", "spaced value" },
+        { "[A]\r\nk=crlf\r\n", "A", "k", "crlf" },
+        { "[A]\nk=1\n[B]\nk=2", "B", "k", "2" },
+        { "[A]\nk=\"quoted \"\n", "A", "k", "quoted " },
+        { "[A]\nk='x\"\n", "A", "k", "'x\"" },
+        { "[A]\nk=a=b,c\n", "A", "k", "a=b,c" },
+        { "[A]\nk=\n", "A", "k", "" },
+        { "[A]\n;k=comment\nk=real\n", "A", "k", "real" },
+        { "[A]\nk\n", "A", "k", std::nullopt },
+        { "k=outside\n[A]\n", "A", "k", std::nullopt },
+        { "[A]\nk=1\n", "B", "k", std::nullopt },
+        { "[A]\nk=1\n[B]\nj=2\n", "A", "j", std::nullopt },
+        { "", "A", "k", std::nullopt },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(findProfileValue(c.text, c.section, c.key), c.expected) << c.text;
+}
+
+struct ChangeCase {
+    const char* before;
+    const char* section;
+    std::optional<std::string_view> key;
+    std::optional<std::string_view> value;
+    const char* after;
+};
+
+TEST(ProfileTextTest, ChangesOnlyWhatIsWritten)
+{
+    const ChangeCase cases[] = {
+        { "", "S", "k", "v", "[S]\nk=v\n" },
+        { "; top\n[S]\r\nk=1\r\n\r\n[T]\r\nx=2\r\n", "s", "K", "9",
+            "; top\n[S]\r\nk=9\r\n\r\n[T]\r\nx=2\r\n" },
+        { "[S]\nk=1\n\n[T]\nx=2\n", "S", "n", " 5 ", "[S]\nk=1\nn=5\n\n[T]\nx=2\n" },
+        { "[S]\r\nk=1", "T", "x", "2", "[S]\r\nk=1\r\n[T]\r\nx=2\r\n" },
+        { "[S]\na=1", "S", "b", "2", "[S]\na=1\nb=2\n" },
+        { "[S]\n  KEY = old\n# keep\n", "S", "key", "new", "[S]\nKEY=new\n# keep\n" },
+        { "[S]\na=1\nb=2\n", "S", "b", std::nullopt, "[S]\na=1\n" },
+        { "[S]\na=1\n[T]\nb=2\n", "S", std::nullopt, std::nullopt, "[T]\nb=2\n" },
+        { "[S]\na=1\n", "T", "b", std::nullopt, "[S]\na=1\n" },
+        { "[S]\na=1\n", "S", "b", std::nullopt, "[S]\na=1\n" },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(changeProfileText(c.before, c.section, c.key, c.value), c.after) << c.before;
+}
+
+class ProfileFileTest : public ::testing::Test {
+protected:
+    test::TempDir temp;
+    test::ScopedEnv config { "XDG_CONFIG_HOME", temp.path().string() };
+    std::filesystem::path settings = temp / "tvrn2";
+};
+
+TEST_F(ProfileFileTest, MissingFileGivesDefaultAndFirstWriteCreatesFolderAndFile)
+{
+    EXPECT_EQ(getPrivateProfileString("S", "k", "fallback  ", "tvrn2.INI"), "fallback");
+    EXPECT_FALSE(std::filesystem::exists(settings));
+
+    ASSERT_TRUE(writePrivateProfileString("__Dont_Touch_Me__", "Sectors", "0", "tvrn2.INI"));
+    EXPECT_EQ(test::TempDir::read(settings / "tvrn2.INI"), "[__Dont_Touch_Me__]\nSectors=0\n");
+    EXPECT_EQ(getPrivateProfileString("__DONT_TOUCH_ME__", "sectors", "", "tvrn2.INI  "), "0");
+}
+
+TEST_F(ProfileFileTest, EmptyNameIsMainProfileAndPathsWithSlashStayAsGiven)
+{
+    ASSERT_TRUE(writeProfileString("windows", "load", "x"));
+    EXPECT_EQ(test::TempDir::read(settings / "win.ini"), "[windows]\nload=x\n");
+    EXPECT_EQ(getPrivateProfileString("windows", "load", "", ""), "x");
+
+    auto explicitPath = (temp / "elsewhere.ini").string();
+    ASSERT_TRUE(writePrivateProfileString("S", "k", "v", explicitPath));
+    EXPECT_EQ(test::TempDir::read(explicitPath), "[S]\nk=v\n");
+    EXPECT_FALSE(std::filesystem::exists(settings / "elsewhere.ini"));
+    EXPECT_FALSE(writePrivateProfileString("S", "k", "v", (temp / "no/such/dir.ini").string()));
+}
+
+TEST_F(ProfileFileTest, RefusesWritesThatWouldBreakTheFile)
+{
+    const std::string original = "[S]\nk=1\n";
+    temp.write("tvrn2/p.ini", original);
+    struct {
+        const char* section;
+        const char* key;
+        const char* value;
+    } const refused[] = {
+        { "S", "k", "two\nlines" },
+        { "S", "k", "cr\rhere" },
+        { "S]x", "k", "v" },
+        { "S\n", "k", "v" },
+        { "S", "a=b", "v" },
+        { "S", "[T]", "v" },
+        { "S", ";c", "v" },
+    };
+    for (const auto& r : refused)
+        EXPECT_FALSE(writePrivateProfileString(r.section, r.key, r.value, "p.ini")) << r.section << r.key;
+    EXPECT_EQ(test::TempDir::read(settings / "p.ini"), original);
+}
+
+TEST_F(ProfileFileTest, FailedWriteLeavesOldFileAndNoTemporaryFile)
+{
+    const std::string original = "[S]\nk=1\n; the rest of a longer file\n";
+    temp.write("tvrn2/p.ini", original);
+    for (auto fault : { test::FaultySysCalls::Fault::DiskFull, test::FaultySysCalls::Fault::RenameFails }) {
+        test::FaultySysCalls faulty(fault);
+        EXPECT_FALSE(writePrivateProfileString("S", "k", "2", "p.ini"));
+        EXPECT_EQ(test::TempDir::read(settings / "p.ini"), original);
+        auto entries = std::distance(std::filesystem::directory_iterator(settings), {});
+        EXPECT_EQ(entries, 1) << "a temporary file was left behind";
+    }
+    EXPECT_TRUE(writePrivateProfileString("S", "k", "2", "p.ini"));
+    EXPECT_EQ(getPrivateProfileString("S", "k", "", "p.ini"), "2");
+}
+
+} // namespace
+} // namespace tvrn2
