@@ -25,7 +25,8 @@ inline std::string_view trim(std::string_view text)
 
 // A text field of fixed capacity. Values longer than the capacity are cut on
 // assignment, so a field never holds more than its record layout allows.
-template <std::size_t Capacity> class FixedText {
+template <std::size_t Capacity>
+class FixedText {
 public:
     static constexpr std::size_t capacity = Capacity;
 
@@ -54,10 +55,7 @@ public:
     // The field as laid out in a blank-padded record: exactly Capacity bytes.
     std::string padded() const { return m_text + std::string(Capacity - m_text.size(), ' '); }
 
-    friend bool operator==(const FixedText& a, const FixedText& b)
-    {
-        return clip(a.m_text) == clip(b.m_text);
-    }
+    friend bool operator==(const FixedText& a, const FixedText& b) { return clip(a.m_text) == clip(b.m_text); }
     friend bool operator==(const FixedText& a, std::string_view b) { return clip(a.m_text) == clip(b); }
 
 private:
@@ -65,9 +63,11 @@ private:
 };
 
 // STRING(n): n bytes padded with blanks.
-template <std::size_t Bytes> using PaddedString = FixedText<Bytes>;
+template <std::size_t Bytes>
+using PaddedString = FixedText<Bytes>;
 
 // CSTRING(n): n bytes holding NUL-terminated text, so at most n - 1 characters.
-template <std::size_t Bytes> using CString = FixedText<Bytes - 1>;
+template <std::size_t Bytes>
+using CString = FixedText<Bytes - 1>;
 
 } // namespace tvrn2
