@@ -4,26 +4,14 @@
 #include "platform/Event.h"
 #include "platform/Halt.h"
 #include "platform/HistoryListView.h"
+#include "platform/SystemInfo.h"
+#include "platform/TextCase.h"
 
 #include <algorithm>
-#include <cctype>
 #include <ctime>
-#include <thread>
 
 namespace tvrn2 {
 namespace {
-
-std::uint64_t currentThread()
-{
-    return std::hash<std::thread::id> {}(std::this_thread::get_id());
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
-}
 
 // Replaces every occurrence of the placeholder, ignoring case; the search
 // goes on behind each inserted value, so a value that happens to contain
@@ -287,7 +275,7 @@ void ErrorManager::PushProcedure(std::string_view name)
     std::lock_guard lock(m_procedureMutex);
     if (!PROCNAMES)
         PROCNAMES = std::make_unique<std::vector<ProcedureName>>();
-    PROCNAMES->push_back({ currentThread(), std::string(name) });
+    PROCNAMES->push_back({ currentThreadId(), std::string(name) });
 }
 
 void ErrorManager::PopProcedure()
@@ -295,7 +283,7 @@ void ErrorManager::PopProcedure()
     std::lock_guard lock(m_procedureMutex);
     if (!PROCNAMES)
         return;
-    auto thread = currentThread();
+    auto thread = currentThreadId();
     auto found = std::find_if(PROCNAMES->rbegin(), PROCNAMES->rend(),
         [thread](const ProcedureName& entry) { return entry.THREAD == thread; });
     if (found != PROCNAMES->rend())
@@ -307,7 +295,7 @@ std::string ErrorManager::CurrentProcedure() const
     std::lock_guard lock(m_procedureMutex);
     if (!PROCNAMES)
         return {};
-    auto thread = currentThread();
+    auto thread = currentThreadId();
     auto found = std::find_if(PROCNAMES->rbegin(), PROCNAMES->rend(),
         [thread](const ProcedureName& entry) { return entry.THREAD == thread; });
     return found != PROCNAMES->rend() ? found->NAME : std::string {};

@@ -46,7 +46,7 @@ public:
     };
 
     struct ProcedureName {
-        std::uint64_t THREAD { 0 };
+        std::uint32_t THREAD { 0 };
         std::string NAME;
     };
 

@@ -1,0 +1,113 @@
+#include "framework/IniManager.h"
+
+#include "platform/Profile.h"
+#include "tests/support/TestSupport.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace tvrn2 {
+namespace {
+
+class IniManagerTest : public testing::Test {
+protected:
+    std::filesystem::path iniFile() const { return dir / "tvrn2" / "tvrn2.INI"; }
+    void writeIni(const std::string& text) const { dir.write("tvrn2/tvrn2.INI", text); }
+    std::string stored(std::string_view key) const
+    {
+        return getPrivateProfileString(IniManager::reservedSection, key, "<absent>", "tvrn2.INI");
+    }
+
+    test::TempDir dir;
+    test::ScopedEnv config { "XDG_CONFIG_HOME", dir.path().string() };
+    IniManager ini;
+};
+
+TEST_F(IniManagerTest, FirstRunCreatesTheFileWithAnEmptySectorList)
+{
+    ini.Init("tvrn2.INI");
+    ASSERT_NE(ini.sectors(), nullptr);
+    EXPECT_TRUE(ini.sectors()->empty());
+    EXPECT_FALSE(std::filesystem::exists(iniFile()));
+    ini.OnClosing();
+    ini.Kill();
+    EXPECT_TRUE(std::filesystem::exists(iniFile()));
+    EXPECT_EQ(stored("Sectors"), "0");
+    EXPECT_EQ(ini.sectors(), nullptr);
+}
+
+struct LoadCase {
+    const char* name;
+    std::string file;
+    std::vector<std::vector<std::string>> records;
+};
+
+TEST_F(IniManagerTest, LoadsTheSectorList)
+{
+    const std::string unknown = IniManager::unknownValue;
+    const LoadCase cases[] = {
+        { "fields restart at the beginning", "[__Dont_Touch_Me__]\nSectors=2\nSectors_1=a,b,c\nSectors_2=x\n",
+            { { "a", "b", "c" }, { "x", "x", "x" } } },
+        { "missing numbered entry", "[__dont_touch_me__]\nsectors = 3\nSECTORS_1=a,b,c\nSectors_2=d,e,f\n",
+            { { "a", "b", "c" }, { "d", "e", "f" }, { unknown, unknown, unknown } } },
+        { "two fields then a restart", "[__Dont_Touch_Me__]\nSectors=1\nSectors_1=a,b\n",
+            { { "a", "b", "a" } } },
+        { "empty fields", "[__Dont_Touch_Me__]\nSectors=1\nSectors_1=,b,\n", { { "", "b", "" } } },
+        { "count not a number", "[__Dont_Touch_Me__]\nSectors=two\nSectors_1=a,b,c\n", {} },
+        { "count with trailing letters", "[__Dont_Touch_Me__]\nSectors=1x\nSectors_1=a,b,c\n", {} },
+        { "negative count", "[__Dont_Touch_Me__]\nSectors=-1\nSectors_1=a,b,c\n", {} },
+        { "other section only", "[Other]\nSectors=1\nSectors_1=a,b,c\n", {} },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeIni(c.file);
+        IniManager manager;
+        manager.Init("tvrn2.INI");
+        std::vector<std::vector<std::string>> loaded;
+        for (const auto& record : *manager.sectors())
+            loaded.push_back({ record.FAMILY.raw(), record.ITEM.raw(), record.TYPE.raw() });
+        EXPECT_EQ(loaded, c.records);
+    }
+}
+
+TEST_F(IniManagerTest, KillWritesTheListBackAndLeavesOlderEntries)
+{
+    writeIni("; "
+             "kept\n[__Dont_Touch_Me__]\nSectors=3\nSectors_1=a,b,c\nSectors_2=x\nSectors_4=old\n[App]"
+             "\nColour=blue\n");
+    ini.Init("tvrn2.INI");
+    ASSERT_EQ(ini.sectors()->size(), 3U);
+    ini.sectors()->erase(ini.sectors()->begin());
+    ini.Kill();
+
+    EXPECT_EQ(stored("Sectors"), "2");
+    EXPECT_EQ(stored("Sectors_1"), "x,x,x");
+    EXPECT_EQ(stored("Sectors_2"), "---Unknown---,---Unknown---,---Unknown---");
+    // Records beyond the new count stay in the file, and so does the rest of it.
+    EXPECT_EQ(stored("Sectors_3"), "<absent>");
+    EXPECT_EQ(stored("Sectors_4"), "old");
+    auto text = test::TempDir::read(iniFile());
+    EXPECT_NE(text.find("; kept\n"), std::string::npos);
+    EXPECT_EQ(getPrivateProfileString("App", "Colour", "", "tvrn2.INI"), "blue");
+}
+
+TEST_F(IniManagerTest, EntriesUseTheLimitsAndTheMainProfile)
+{
+    ini.Init("tvrn2.INI");
+    const std::string longKey(80, 'k');
+    ini.WriteEntry("Section   ", longKey, std::string(1500, 'v') + "   ");
+    EXPECT_EQ(ini.ReadEntry("Section", longKey.substr(0, IniManager::keyLimit)), std::string(1023, 'v'));
+    EXPECT_EQ(ini.ReadEntry("Section", longKey), std::string(1023, 'v'));
+    EXPECT_EQ(ini.ReadEntry("Section", "absent"), "");
+    EXPECT_EQ(ini.ReadEntryField("Section", "absent", 2), IniManager::unknownValue);
+
+    ini.WriteProfile("Main", "Key", "in win.ini", "");
+    EXPECT_EQ(ini.ReadProfile("Main", "Key", "", ""), "in win.ini");
+    EXPECT_TRUE(std::filesystem::exists(dir / "tvrn2" / "win.ini"));
+    EXPECT_EQ(ini.ReadProfile("Main", "Key", "default", "tvrn2.INI"), "default");
+}
+
+} // namespace
+} // namespace tvrn2
