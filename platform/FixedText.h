@@ -57,6 +57,7 @@ public:
 
     friend bool operator==(const FixedText& a, const FixedText& b) { return clip(a.m_text) == clip(b.m_text); }
     friend bool operator==(const FixedText& a, std::string_view b) { return clip(a.m_text) == clip(b); }
+    friend bool operator==(const FixedText& a, const char* b) { return a == std::string_view(b ? b : ""); }
 
 private:
     std::string m_text;
