@@ -1,0 +1,73 @@
+#pragma once
+
+#include <glib-object.h>
+#include <memory>
+#include <utility>
+
+namespace tvrn2 {
+
+// Owns one reference to a GObject. Adopt a reference the caller was given
+// (a "transfer full" return) with adopt(); take an extra one with ref().
+template <typename T> class GObjectPtr {
+public:
+    GObjectPtr() = default;
+    ~GObjectPtr() { reset(); }
+
+    static GObjectPtr adopt(T* object)
+    {
+        GObjectPtr owned;
+        owned.m_object = object;
+        return owned;
+    }
+    static GObjectPtr ref(T* object)
+    {
+        if (object)
+            g_object_ref(object);
+        return adopt(object);
+    }
+
+    GObjectPtr(const GObjectPtr& other) { *this = ref(other.m_object); }
+    GObjectPtr& operator=(const GObjectPtr& other)
+    {
+        if (this != &other)
+            *this = ref(other.m_object);
+        return *this;
+    }
+    GObjectPtr(GObjectPtr&& other) noexcept
+        : m_object(std::exchange(other.m_object, nullptr))
+    { }
+    GObjectPtr& operator=(GObjectPtr&& other) noexcept
+    {
+        if (this != &other) {
+            reset();
+            m_object = std::exchange(other.m_object, nullptr);
+        }
+        return *this;
+    }
+
+    void reset()
+    {
+        if (auto* object = std::exchange(m_object, nullptr))
+            g_object_unref(object);
+    }
+
+    T* get() const { return m_object; }
+    T* operator->() const { return m_object; }
+    explicit operator bool() const { return m_object != nullptr; }
+
+private:
+    T* m_object { nullptr };
+};
+
+struct GFreeDeleter {
+    void operator()(void* memory) const { g_free(memory); }
+};
+// A string the caller must g_free.
+using GCharPtr = std::unique_ptr<char, GFreeDeleter>;
+
+struct GErrorDeleter {
+    void operator()(GError* error) const { g_error_free(error); }
+};
+using GErrorPtr = std::unique_ptr<GError, GErrorDeleter>;
+
+} // namespace tvrn2

@@ -1,0 +1,317 @@
+#include "platform/webkit/DownloadController.h"
+
+#include "platform/GObjectPtr.h"
+
+#include <algorithm>
+#include <system_error>
+#include <webkit2/webkit2.h>
+
+namespace tvrn2 {
+
+struct DownloadController::Download : std::enable_shared_from_this<Download> {
+    enum class State { Waiting, Asking, Saving, Finished, Failed, Cancelled };
+
+    DownloadController* owner { nullptr };
+    GObjectPtr<WebKitDownload> download;
+    std::string uri;
+    std::string fileName;
+    std::filesystem::path target;
+    State state { State::Waiting };
+    bool createdDestination { false };
+    std::vector<gulong> handlers;
+
+    bool done() const
+    {
+        return state == State::Finished || state == State::Failed || state == State::Cancelled;
+    }
+};
+
+namespace {
+
+std::optional<std::uint64_t> contentLength(WebKitDownload* download)
+{
+    WebKitURIResponse* response = webkit_download_get_response(download);
+    guint64 length = response ? webkit_uri_response_get_content_length(response) : 0;
+    if (length == 0)
+        return std::nullopt;
+    return length;
+}
+
+std::filesystem::path pathOfDestination(const char* destination)
+{
+    if (!destination)
+        return {};
+    if (g_str_has_prefix(destination, "file:")) {
+        GCharPtr path(g_filename_from_uri(destination, nullptr, nullptr));
+        return path ? std::filesystem::path(path.get()) : std::filesystem::path();
+    }
+    return destination;
+}
+
+} // namespace
+
+DownloadController::DownloadController(
+    WebKitWebView* view, WebKitWebContext* context, DownloadDisplay& display, FolderSource folder)
+    : m_view(view)
+    , m_context(context)
+    , m_display(display)
+    , m_folder(std::move(folder))
+{
+    m_startedHandler = g_signal_connect(context, "download-started", G_CALLBACK(onDownloadStarted), this);
+}
+
+DownloadController::~DownloadController()
+{
+    g_signal_handler_disconnect(m_context, m_startedHandler);
+    for (auto& download : m_downloads) {
+        for (gulong handler : download->handlers)
+            g_signal_handler_disconnect(download->download.get(), handler);
+        // WebKit removes both names of a cancelled download itself.
+        if (!download->done())
+            webkit_download_cancel(download->download.get());
+    }
+}
+
+void DownloadController::cancelAll()
+{
+    // Copy first: cancelling emits "failed" and "finished" at once.
+    auto downloads = m_downloads;
+    for (auto& download : downloads) {
+        if (!download->done())
+            webkit_download_cancel(download->download.get());
+    }
+}
+
+std::size_t DownloadController::running() const
+{
+    return std::count_if(m_downloads.begin(), m_downloads.end(), [](const auto& d) { return !d->done(); });
+}
+
+std::string DownloadController::safeFileName(std::string_view suggested)
+{
+    auto slash = suggested.find_last_of("/\\");
+    if (slash != std::string_view::npos)
+        suggested = suggested.substr(slash + 1);
+    // No hidden files and no "." or ".." from a server's say-so.
+    while (!suggested.empty() && (suggested.front() == '.' || suggested.front() == ' '))
+        suggested.remove_prefix(1);
+    while (!suggested.empty() && suggested.back() == ' ')
+        suggested.remove_suffix(1);
+    std::string name;
+    for (char c : suggested)
+        name.push_back(static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? '_' : c);
+    if (name.size() > 255)
+        name.resize(255);
+    return name.empty() ? "download" : name;
+}
+
+void DownloadController::onDownloadStarted(
+    WebKitWebContext*, WebKitDownload* webkitDownload, DownloadController* self)
+{
+    WebKitWebView* owner = webkit_download_get_web_view(webkitDownload);
+    if (owner && owner != self->m_view)
+        return;
+    auto download = std::make_shared<Download>();
+    download->owner = self;
+    download->download = GObjectPtr<WebKitDownload>::ref(webkitDownload);
+    if (WebKitURIRequest* request = webkit_download_get_request(webkitDownload))
+        download->uri = webkit_uri_request_get_uri(request);
+    Download* raw = download.get();
+    download->handlers = {
+        g_signal_connect(webkitDownload, "decide-destination", G_CALLBACK(onDecideDestination), raw),
+        g_signal_connect(webkitDownload, "created-destination", G_CALLBACK(onCreatedDestination), raw),
+        g_signal_connect(webkitDownload, "received-data", G_CALLBACK(onReceivedData), raw),
+        g_signal_connect(webkitDownload, "failed", G_CALLBACK(onFailed), raw),
+        g_signal_connect(webkitDownload, "finished", G_CALLBACK(onFinished), raw),
+    };
+    self->m_downloads.push_back(std::move(download));
+    self->emit(DownloadEvent::Kind::Started, *raw);
+}
+
+int DownloadController::onDecideDestination(WebKitDownload*, const char* suggested, Download* download)
+{
+    auto& self = *download->owner;
+    download->fileName = safeFileName(suggested ? suggested : "");
+    download->state = Download::State::Asking;
+    std::weak_ptr<Download> weak = download->weak_from_this();
+    self.ask([&self, weak] {
+        auto download = weak.lock();
+        if (!download || download->done()) {
+            self.questionAnswered();
+            return;
+        }
+        DownloadOffer offer { download->fileName, self.m_folder(), download->uri,
+            contentLength(download->download.get()) };
+        download->target = offer.folder / download->fileName;
+        // Downloads die only with their controller: a lost one means no controller to tell.
+        self.m_display.askSave(offer, [&self, weak](SaveAnswer answer) {
+            if (auto download = weak.lock()) {
+                self.answerSave(*download, answer);
+                self.questionAnswered();
+            }
+        });
+    });
+    // The download waits until a destination is set or it is cancelled.
+    return TRUE;
+}
+
+void DownloadController::ask(std::function<void()> question)
+{
+    m_questions.push_back(std::move(question));
+    if (m_questionOpen)
+        return;
+    m_questionOpen = true;
+    auto next = std::move(m_questions.front());
+    m_questions.pop_front();
+    next();
+}
+
+void DownloadController::questionAnswered()
+{
+    if (m_questions.empty()) {
+        m_questionOpen = false;
+        return;
+    }
+    auto next = std::move(m_questions.front());
+    m_questions.pop_front();
+    next();
+}
+
+void DownloadController::answerSave(Download& download, SaveAnswer answer)
+{
+    if (download.done())
+        return;
+    if (answer == SaveAnswer::Cancel) {
+        download.state = Download::State::Cancelled;
+        webkit_download_cancel(download.download.get());
+        return;
+    }
+    std::error_code error;
+    std::filesystem::create_directories(download.target.parent_path(), error);
+    if (error) {
+        fail(download,
+            "the folder " + download.target.parent_path().string()
+                + " cannot be created: " + error.message());
+        webkit_download_cancel(download.download.get());
+        return;
+    }
+    if (!std::filesystem::exists(download.target, error)) {
+        startSaving(download, false);
+        return;
+    }
+    // Already inside a question: this one follows at once, before any other.
+    DownloadOffer offer { download.fileName, download.target.parent_path(), download.uri,
+        contentLength(download.download.get()) };
+    std::weak_ptr<Download> weak = download.weak_from_this();
+    m_questions.push_front([this, weak, offer] {
+        m_display.askReplace(offer, [this, weak](ReplaceAnswer answer) {
+            if (auto download = weak.lock()) {
+                answerReplace(*download, answer);
+                questionAnswered();
+            }
+        });
+    });
+}
+
+void DownloadController::answerReplace(Download& download, ReplaceAnswer answer)
+{
+    if (download.done())
+        return;
+    if (answer == ReplaceAnswer::Keep) {
+        download.state = Download::State::Cancelled;
+        webkit_download_cancel(download.download.get());
+        return;
+    }
+    startSaving(download, true);
+}
+
+void DownloadController::startSaving(Download& download, bool overwrite)
+{
+    download.state = Download::State::Saving;
+    webkit_download_set_allow_overwrite(download.download.get(), overwrite);
+    webkit_download_set_destination(download.download.get(), download.target.c_str());
+    emit(DownloadEvent::Kind::Saving, download);
+    m_display.showProgress({ download.fileName, 0, contentLength(download.download.get()), 0 });
+}
+
+void DownloadController::onCreatedDestination(WebKitDownload*, const char* destination, Download* download)
+{
+    // From here on WebKit owns the final name and a failure must not leave it behind.
+    download->createdDestination = true;
+    auto path = pathOfDestination(destination);
+    if (!path.empty())
+        download->target = path;
+}
+
+void DownloadController::onReceivedData(
+    WebKitDownload* webkitDownload, unsigned long long, Download* download)
+{
+    DownloadProgress progress;
+    progress.fileName = download->fileName;
+    progress.receivedBytes = webkit_download_get_received_data_length(webkitDownload);
+    progress.totalBytes = contentLength(webkitDownload);
+    double elapsed = webkit_download_get_elapsed_time(webkitDownload);
+    progress.bytesPerSecond = elapsed > 0 ? static_cast<double>(progress.receivedBytes) / elapsed : 0;
+    download->owner->m_display.showProgress(progress);
+}
+
+void DownloadController::onFailed(WebKitDownload*, void* errorPointer, Download* download)
+{
+    auto* error = static_cast<GError*>(errorPointer);
+    auto& self = *download->owner;
+    if (download->done())
+        return;
+    if (error && g_error_matches(error, WEBKIT_DOWNLOAD_ERROR, WEBKIT_DOWNLOAD_ERROR_CANCELLED_BY_USER)) {
+        // "finished" follows and reports it.
+        download->state = Download::State::Cancelled;
+        return;
+    }
+    self.fail(*download, error && error->message ? error->message : "unknown error");
+}
+
+void DownloadController::onFinished(WebKitDownload*, Download* download)
+{
+    auto& self = *download->owner;
+    if (download->state == Download::State::Cancelled) {
+        self.removePartialFiles(*download);
+        self.m_display.dismiss();
+        self.emit(DownloadEvent::Kind::Cancelled, *download);
+        return;
+    }
+    if (download->done())
+        return;
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(download->target, error)) {
+        self.fail(*download, "the file did not arrive under its name");
+        return;
+    }
+    download->state = Download::State::Finished;
+    self.m_display.showFinished(download->target);
+    self.emit(DownloadEvent::Kind::Finished, *download);
+}
+
+void DownloadController::fail(Download& download, const std::string& reason)
+{
+    download.state = Download::State::Failed;
+    removePartialFiles(download);
+    m_display.showFailed(download.fileName, reason);
+    emit(DownloadEvent::Kind::Failed, download, reason);
+}
+
+void DownloadController::removePartialFiles(const Download& download)
+{
+    // Only what WebKit created for this download: a name the user kept is not ours.
+    if (!download.createdDestination || download.target.empty())
+        return;
+    std::error_code ignored;
+    std::filesystem::remove(download.target, ignored);
+    std::filesystem::remove(download.target.string() + ".wkdownload", ignored);
+}
+
+void DownloadController::emit(DownloadEvent::Kind kind, const Download& download, std::string message)
+{
+    if (onEvent)
+        onEvent({ kind, download.uri, download.target, std::move(message) });
+}
+
+} // namespace tvrn2

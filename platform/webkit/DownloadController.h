@@ -1,0 +1,85 @@
+#pragma once
+
+#include "platform/webkit/DownloadDisplay.h"
+
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+typedef struct _WebKitWebView WebKitWebView;
+typedef struct _WebKitWebContext WebKitWebContext;
+typedef struct _WebKitDownload WebKitDownload;
+
+namespace tvrn2 {
+
+struct DownloadEvent {
+    enum class Kind { Started, Saving, Finished, Failed, Cancelled };
+
+    Kind kind { Kind::Started };
+    std::string uri;
+    std::filesystem::path file; // the final name, once chosen
+    std::string message; // why it failed
+
+    friend bool operator==(const DownloadEvent&, const DownloadEvent&) = default;
+};
+
+// Runs the downloads of one web view: asks where and whether to save through
+// the display, saves under the file's own name in the folder the host names
+// at the time of each download, reports progress, and makes sure a download
+// that does not complete leaves nothing under its final name.
+//
+// WebKit creates the final name as an empty file at once, writes into
+// NAME.wkdownload and renames that over NAME when the transfer completes.
+class DownloadController {
+public:
+    using FolderSource = std::function<std::filesystem::path()>;
+
+    DownloadController(
+        WebKitWebView* view, WebKitWebContext* context, DownloadDisplay& display, FolderSource folder);
+    ~DownloadController();
+    DownloadController(const DownloadController&) = delete;
+    DownloadController& operator=(const DownloadController&) = delete;
+
+    // Stops every download still asking or running.
+    void cancelAll();
+    std::size_t running() const;
+
+    std::function<void(const DownloadEvent&)> onEvent;
+
+    // The server's suggested name made safe as one file name in the folder.
+    static std::string safeFileName(std::string_view suggested);
+
+private:
+    struct Download;
+
+    static void onDownloadStarted(WebKitWebContext*, WebKitDownload*, DownloadController* self);
+    static int onDecideDestination(WebKitDownload*, const char* suggested, Download* download);
+    static void onCreatedDestination(WebKitDownload*, const char* destination, Download* download);
+    static void onReceivedData(WebKitDownload*, unsigned long long length, Download* download);
+    static void onFailed(WebKitDownload*, void* error, Download* download);
+    static void onFinished(WebKitDownload*, Download* download);
+
+    void ask(std::function<void()> question);
+    void questionAnswered();
+    void answerSave(Download& download, SaveAnswer answer);
+    void answerReplace(Download& download, ReplaceAnswer answer);
+    void startSaving(Download& download, bool overwrite);
+    void fail(Download& download, const std::string& reason);
+    void removePartialFiles(const Download& download);
+    void emit(DownloadEvent::Kind kind, const Download& download, std::string message = {});
+
+    WebKitWebView* m_view; // not owned
+    WebKitWebContext* m_context; // not owned
+    DownloadDisplay& m_display;
+    FolderSource m_folder;
+    unsigned long m_startedHandler { 0 };
+    std::vector<std::shared_ptr<Download>> m_downloads;
+    std::deque<std::function<void()>> m_questions;
+    bool m_questionOpen { false };
+};
+
+} // namespace tvrn2

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "platform/webkit/JsValue.h"
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+typedef struct _WebKitWebView WebKitWebView;
+
+namespace tvrn2 {
+
+enum class ScriptStatus { Ok, ScriptError, TimedOut, WebProcessGone };
+
+struct ScriptResult {
+    ScriptStatus status { ScriptStatus::Ok };
+    JsValue value;
+    std::string error; // the page's exception text or why no answer came
+
+    bool ok() const { return status == ScriptStatus::Ok; }
+};
+
+// Held for as long as a synchronous call waits. The window runtime returns an
+// object that keeps the window's own events queued; destroying it lets them run.
+class WaitHold {
+public:
+    virtual ~WaitHold() = default;
+};
+
+enum class ScriptDialogKind { Alert, Confirm, Prompt, BeforeUnload };
+
+struct ScriptDialogSeen {
+    ScriptDialogKind kind { ScriptDialogKind::Alert };
+    std::string message;
+};
+
+// Runs JavaScript in a web view and waits for the answer on the default main
+// context, so callers get a plain return value.
+//
+// The waiting state lives on the heap and is shared with WebKit's callback:
+// a reply may arrive after the wait gave up, and must then land somewhere
+// valid. The nested wait dispatches other events, which is why the caller
+// can hand in `holdEvents` to keep the window's own events back meanwhile.
+// A page dialog raised while a call waits would block the page, and with it
+// the reply, so such dialogs are answered here: alerts dismissed, confirms
+// refused, prompts cancelled. Outside a wait the view shows them as usual.
+class ScriptRunner {
+public:
+    static constexpr std::chrono::milliseconds defaultTimeout { 5000 };
+
+    // An empty world name runs in the page's own world.
+    ScriptRunner(WebKitWebView* view, std::string worldName);
+    ~ScriptRunner();
+    ScriptRunner(const ScriptRunner&) = delete;
+    ScriptRunner& operator=(const ScriptRunner&) = delete;
+
+    ScriptResult run(std::string_view script, std::chrono::milliseconds timeout = defaultTimeout);
+
+    bool waiting() const { return m_depth > 0; }
+    const std::string& worldName() const { return m_world; }
+    // Dialogs answered during waits, oldest first.
+    const std::vector<ScriptDialogSeen>& dialogsAnswered() const { return m_dialogs; }
+
+    std::function<std::unique_ptr<WaitHold>()> holdEvents;
+    std::function<void(const ScriptDialogSeen&)> onDialogAnswered;
+
+private:
+    static int onScriptDialog(WebKitWebView*, void* dialog, ScriptRunner* self);
+    static void onWebProcessTerminated(WebKitWebView*, int reason, ScriptRunner* self);
+
+    WebKitWebView* m_view; // not owned: the web view outlives its runner
+    std::string m_world;
+    int m_depth { 0 };
+    unsigned m_terminations { 0 };
+    unsigned long m_dialogHandler { 0 };
+    unsigned long m_terminatedHandler { 0 };
+    std::vector<ScriptDialogSeen> m_dialogs;
+};
+
+} // namespace tvrn2

@@ -1,0 +1,433 @@
+#include "platform/webkit/WebView.h"
+
+#include "platform/GObjectPtr.h"
+
+#include <webkit2/webkit2.h>
+
+namespace tvrn2 {
+namespace {
+
+std::filesystem::path userFolder(const char* base, const std::filesystem::path& chosen, const char* leaf)
+{
+    if (!chosen.empty())
+        return chosen / leaf;
+    return std::filesystem::path(base) / "tvrn2" / "web";
+}
+
+GObjectPtr<WebKitWebsiteDataManager> makeDataManager(const WebViewOptions& options)
+{
+    if (options.dataStore == DataStore::Ephemeral)
+        return GObjectPtr<WebKitWebsiteDataManager>::adopt(webkit_website_data_manager_new_ephemeral());
+    auto data = userFolder(g_get_user_data_dir(), options.dataFolder, "data");
+    auto cache = userFolder(g_get_user_cache_dir(), options.dataFolder, "cache");
+    return GObjectPtr<WebKitWebsiteDataManager>::adopt(webkit_website_data_manager_new(
+        "base-data-directory", data.c_str(), "base-cache-directory", cache.c_str(), nullptr));
+}
+
+std::filesystem::path desktopDownloadFolder()
+{
+    if (const char* folder = g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD))
+        return folder;
+    return std::filesystem::path(g_get_home_dir()) / "Downloads";
+}
+
+bool isAttachment(WebKitURIResponse* response)
+{
+    SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response);
+    if (!headers)
+        return false;
+    const char* disposition = soup_message_headers_get_one(headers, "Content-Disposition");
+    return disposition && g_ascii_strncasecmp(disposition, "attachment", 10) == 0;
+}
+
+const char* editingCommandName(EditCommand command)
+{
+    switch (command) {
+    case EditCommand::Cut:
+        return WEBKIT_EDITING_COMMAND_CUT;
+    case EditCommand::Copy:
+        return WEBKIT_EDITING_COMMAND_COPY;
+    case EditCommand::Paste:
+        return WEBKIT_EDITING_COMMAND_PASTE;
+    case EditCommand::SelectAll:
+        return WEBKIT_EDITING_COMMAND_SELECT_ALL;
+    case EditCommand::Undo:
+        return WEBKIT_EDITING_COMMAND_UNDO;
+    case EditCommand::Redo:
+        return WEBKIT_EDITING_COMMAND_REDO;
+    case EditCommand::Delete:
+        return "Delete";
+    case EditCommand::ClearSelection:
+        return "Unselect";
+    }
+    return "";
+}
+
+using WeakView = std::weak_ptr<WebView*>;
+
+void deleteWeakView(gpointer data, GClosure*)
+{
+    delete static_cast<WeakView*>(data);
+}
+
+WebView* lockView(gpointer data)
+{
+    auto alive = static_cast<WeakView*>(data)->lock();
+    return alive ? *alive : nullptr;
+}
+
+void reportPrint(WebKitPrintOperation* operation, bool ok, const std::string& message, gpointer data)
+{
+    if (WebView* view = lockView(data); view && view->onPrintDone)
+        view->onPrintDone(ok, message);
+    // The operation kept itself alive until here.
+    g_signal_handlers_disconnect_matched(operation, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, data);
+    g_object_unref(operation);
+}
+
+void onPrintFailed(WebKitPrintOperation* operation, GError* error, gpointer data)
+{
+    // "finished" follows "failed": report once, with the reason.
+    g_object_set_data_full(G_OBJECT(operation), "tvrn2-print-error",
+        g_strdup(error && error->message ? error->message : "printing failed"), g_free);
+}
+
+void onPrintFinished(WebKitPrintOperation* operation, gpointer data)
+{
+    auto* error = static_cast<const char*>(g_object_get_data(G_OBJECT(operation), "tvrn2-print-error"));
+    reportPrint(operation, error == nullptr, error ? error : "", data);
+}
+
+void onSaved(GObject* source, GAsyncResult* result, gpointer data)
+{
+    std::unique_ptr<WeakView> weak(static_cast<WeakView*>(data));
+    GError* raw = nullptr;
+    gboolean ok = webkit_web_view_save_to_file_finish(WEBKIT_WEB_VIEW(source), result, &raw);
+    GErrorPtr error(raw);
+    auto alive = weak->lock();
+    if (alive && (*alive)->onSaveDone)
+        (*alive)->onSaveDone(ok, error && error->message ? error->message : "");
+}
+
+} // namespace
+
+WebView::WebView(WebViewOptions options)
+    : m_self(std::make_shared<WebView*>(this))
+{
+    if (!g_get_prgname())
+        g_set_prgname("tvrn2");
+
+    auto dataManager = makeDataManager(options);
+    m_context = WEBKIT_WEB_CONTEXT(
+        g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager", dataManager.get(), nullptr));
+
+    auto userContent = GObjectPtr<WebKitUserContentManager>::adopt(webkit_user_content_manager_new());
+    std::string bridgeSource(DocumentBridge::script());
+    WebKitUserScript* bridge
+        = webkit_user_script_new_for_world(bridgeSource.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+            WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, bridgeWorld, nullptr, nullptr);
+    webkit_user_content_manager_add_script(userContent.get(), bridge);
+    webkit_user_script_unref(bridge);
+
+    m_view = WEBKIT_WEB_VIEW(g_object_new(
+        WEBKIT_TYPE_WEB_VIEW, "web-context", m_context, "user-content-manager", userContent.get(), nullptr));
+
+    m_box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    g_object_ref_sink(m_box);
+    gtk_box_pack_start(GTK_BOX(m_box), GTK_WIDGET(m_view), TRUE, TRUE, 0);
+    gtk_widget_show(GTK_WIDGET(m_view));
+
+    DownloadDisplay* display = options.downloadDisplay;
+    if (!display) {
+        m_bar = std::make_unique<DownloadBar>();
+        gtk_box_pack_end(GTK_BOX(m_box), m_bar->widget(), FALSE, FALSE, 0);
+        display = m_bar.get();
+    }
+    auto folder = options.downloadFolder ? std::move(options.downloadFolder) : desktopDownloadFolder;
+    m_downloads = std::make_unique<DownloadController>(m_view, m_context, *display, std::move(folder));
+    if (m_bar)
+        m_bar->onStop = [this] { m_downloads->cancelAll(); };
+
+    m_scripts = std::make_unique<ScriptRunner>(m_view, bridgeWorld);
+    m_document = std::make_unique<DocumentBridge>(*m_scripts);
+
+    g_signal_connect(m_view, "load-changed", G_CALLBACK(onLoadChangedSignal), this);
+    g_signal_connect(m_view, "load-failed", G_CALLBACK(onLoadFailedSignal), this);
+    g_signal_connect(m_view, "decide-policy", G_CALLBACK(onDecidePolicy), this);
+    WebKitFindController* finder = webkit_web_view_get_find_controller(m_view);
+    g_signal_connect(finder, "found-text", G_CALLBACK(onFoundText), this);
+    g_signal_connect(finder, "failed-to-find-text", G_CALLBACK(onFailedToFindText), this);
+}
+
+WebView::~WebView()
+{
+    g_signal_handlers_disconnect_by_data(m_view, this);
+    g_signal_handlers_disconnect_by_data(webkit_web_view_get_find_controller(m_view), this);
+    m_document.reset();
+    m_scripts.reset();
+    m_downloads.reset();
+    m_bar.reset();
+    gtk_widget_destroy(m_box);
+    g_object_unref(m_box);
+    if (m_pageSetup)
+        g_object_unref(m_pageSetup);
+    g_object_unref(m_context);
+}
+
+bool WebView::load(const std::string& uri)
+{
+    if (uri.empty())
+        return false;
+    webkit_web_view_load_uri(m_view, uri.c_str());
+    return true;
+}
+
+bool WebView::goBack()
+{
+    if (!webkit_web_view_can_go_back(m_view))
+        return false;
+    webkit_web_view_go_back(m_view);
+    return true;
+}
+
+bool WebView::goForward()
+{
+    if (!webkit_web_view_can_go_forward(m_view))
+        return false;
+    webkit_web_view_go_forward(m_view);
+    return true;
+}
+
+bool WebView::reload(ReloadMode mode)
+{
+    if (mode == ReloadMode::BypassCache)
+        webkit_web_view_reload_bypass_cache(m_view);
+    else
+        webkit_web_view_reload(m_view);
+    return true;
+}
+
+bool WebView::stop()
+{
+    webkit_web_view_stop_loading(m_view);
+    return true;
+}
+
+bool WebView::canGoBack() const
+{
+    return webkit_web_view_can_go_back(m_view);
+}
+
+bool WebView::canGoForward() const
+{
+    return webkit_web_view_can_go_forward(m_view);
+}
+
+bool WebView::loading() const
+{
+    return webkit_web_view_is_loading(m_view);
+}
+
+std::string WebView::uri() const
+{
+    const char* uri = webkit_web_view_get_uri(m_view);
+    return uri ? uri : "";
+}
+
+std::string WebView::title() const
+{
+    const char* title = webkit_web_view_get_title(m_view);
+    return title ? title : "";
+}
+
+void WebView::execute(EditCommand command)
+{
+    webkit_web_view_execute_editing_command(m_view, editingCommandName(command));
+}
+
+void WebView::find(const std::string& text)
+{
+    auto options = WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE | WEBKIT_FIND_OPTIONS_WRAP_AROUND;
+    webkit_find_controller_search(
+        webkit_web_view_get_find_controller(m_view), text.c_str(), options, G_MAXUINT);
+}
+
+void WebView::findNext()
+{
+    webkit_find_controller_search_next(webkit_web_view_get_find_controller(m_view));
+}
+
+void WebView::findPrevious()
+{
+    webkit_find_controller_search_previous(webkit_web_view_get_find_controller(m_view));
+}
+
+void WebView::findFinish()
+{
+    webkit_find_controller_search_finish(webkit_web_view_get_find_controller(m_view));
+}
+
+GtkWidget* WebView::toplevelWindow() const
+{
+    GtkWidget* toplevel = gtk_widget_get_toplevel(m_box);
+    return gtk_widget_is_toplevel(toplevel) ? toplevel : nullptr;
+}
+
+bool WebView::print(PrintMode mode, const PrintSetup& setup)
+{
+    WebKitPrintOperation* operation = webkit_print_operation_new(m_view);
+    auto pageSetup = GObjectPtr<GtkPageSetup>::adopt(
+        m_pageSetup ? gtk_page_setup_copy(m_pageSetup) : gtk_page_setup_new());
+    if (setup.orientation) {
+        gtk_page_setup_set_orientation(pageSetup.get(),
+            *setup.orientation == PageOrientation::Landscape ? GTK_PAGE_ORIENTATION_LANDSCAPE
+                                                             : GTK_PAGE_ORIENTATION_PORTRAIT);
+    }
+    webkit_print_operation_set_page_setup(operation, pageSetup.get());
+    auto settings = GObjectPtr<GtkPrintSettings>::adopt(gtk_print_settings_new());
+    if (!setup.outputFile.empty()) {
+        GCharPtr uri(
+            g_filename_to_uri(std::filesystem::absolute(setup.outputFile).c_str(), nullptr, nullptr));
+        gtk_print_settings_set_printer(settings.get(), "Print to File");
+        gtk_print_settings_set(settings.get(), GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT, "pdf");
+        gtk_print_settings_set(settings.get(), GTK_PRINT_SETTINGS_OUTPUT_URI, uri.get());
+    }
+    webkit_print_operation_set_print_settings(operation, settings.get());
+
+    g_signal_connect_data(operation, "failed", G_CALLBACK(onPrintFailed), new WeakView(m_self),
+        deleteWeakView, GConnectFlags(0));
+    g_signal_connect_data(operation, "finished", G_CALLBACK(onPrintFinished), new WeakView(m_self),
+        deleteWeakView, GConnectFlags(0));
+
+    if (mode == PrintMode::WithoutDialog) {
+        webkit_print_operation_print(operation);
+        return true;
+    }
+    auto response = webkit_print_operation_run_dialog(operation, GTK_WINDOW(toplevelWindow()));
+    if (response == WEBKIT_PRINT_OPERATION_RESPONSE_CANCEL) {
+        g_signal_handlers_disconnect_matched(
+            operation, G_SIGNAL_MATCH_FUNC, 0, 0, nullptr, (gpointer)onPrintFailed, nullptr);
+        g_signal_handlers_disconnect_matched(
+            operation, G_SIGNAL_MATCH_FUNC, 0, 0, nullptr, (gpointer)onPrintFinished, nullptr);
+        g_object_unref(operation);
+        return false;
+    }
+    // Keep what the user chose for the next print.
+    if (m_pageSetup)
+        g_object_unref(m_pageSetup);
+    m_pageSetup = GTK_PAGE_SETUP(g_object_ref(webkit_print_operation_get_page_setup(operation)));
+    return true;
+}
+
+void WebView::runPageSetupDialog()
+{
+    auto settings = GObjectPtr<GtkPrintSettings>::adopt(gtk_print_settings_new());
+    GtkPageSetup* chosen
+        = gtk_print_run_page_setup_dialog(GTK_WINDOW(toplevelWindow()), m_pageSetup, settings.get());
+    if (m_pageSetup)
+        g_object_unref(m_pageSetup);
+    m_pageSetup = chosen;
+}
+
+bool WebView::saveAs(const std::filesystem::path& file)
+{
+    if (file.empty())
+        return false;
+    auto target = GObjectPtr<GFile>::adopt(g_file_new_for_path(file.c_str()));
+    webkit_web_view_save_to_file(
+        m_view, target.get(), WEBKIT_SAVE_MODE_MHTML, nullptr, onSaved, new WeakView(m_self));
+    return true;
+}
+
+bool WebView::saveAsWithDialog()
+{
+    GtkWidget* dialog = gtk_file_chooser_dialog_new("Save Page As", GTK_WINDOW(toplevelWindow()),
+        GTK_FILE_CHOOSER_ACTION_SAVE, "_Cancel", GTK_RESPONSE_CANCEL, "_Save", GTK_RESPONSE_ACCEPT, nullptr);
+    gtk_file_chooser_set_do_overwrite_confirmation(GTK_FILE_CHOOSER(dialog), TRUE);
+    std::string name = title().empty() ? "page" : title();
+    gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(dialog), (name + ".mhtml").c_str());
+    std::filesystem::path chosen;
+    if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+        GCharPtr file(gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog)));
+        if (file)
+            chosen = file.get();
+    }
+    gtk_widget_destroy(dialog);
+    return saveAs(chosen);
+}
+
+void WebView::onLoadChangedSignal(WebKitWebView*, int event, WebView* self)
+{
+    if (!self->onLoadChanged)
+        return;
+    LoadStage stage = LoadStage::Started;
+    switch (static_cast<WebKitLoadEvent>(event)) {
+    case WEBKIT_LOAD_STARTED:
+        stage = LoadStage::Started;
+        break;
+    case WEBKIT_LOAD_REDIRECTED:
+        stage = LoadStage::Redirected;
+        break;
+    case WEBKIT_LOAD_COMMITTED:
+        stage = LoadStage::Committed;
+        break;
+    case WEBKIT_LOAD_FINISHED:
+        stage = LoadStage::Finished;
+        break;
+    }
+    self->onLoadChanged(stage, self->uri());
+}
+
+int WebView::onLoadFailedSignal(WebKitWebView*, int, const char* uri, void* errorPointer, WebView* self)
+{
+    auto* error = static_cast<GError*>(errorPointer);
+    // A response turned into a download ends the page load this way; it is no failure.
+    if (g_error_matches(
+            error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE))
+        return FALSE;
+    if (self->onLoadFailed)
+        self->onLoadFailed(uri ? uri : "", error && error->message ? error->message : "");
+    return FALSE; // WebKit shows its error page
+}
+
+int WebView::onDecidePolicy(WebKitWebView* view, void* decisionPointer, int type, WebView*)
+{
+    auto* decision = static_cast<WebKitPolicyDecision*>(decisionPointer);
+    switch (static_cast<WebKitPolicyDecisionType>(type)) {
+    case WEBKIT_POLICY_DECISION_TYPE_RESPONSE: {
+        // Left alone, a response the view cannot show just fails to load.
+        auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+        if (!webkit_response_policy_decision_is_mime_type_supported(response)
+            || isAttachment(webkit_response_policy_decision_get_response(response))) {
+            webkit_policy_decision_download(decision);
+            return TRUE;
+        }
+        return FALSE;
+    }
+    case WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION: {
+        // One view per window: a link aimed at a new window opens here.
+        WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
+            WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+        webkit_web_view_load_request(view, webkit_navigation_action_get_request(action));
+        webkit_policy_decision_ignore(decision);
+        return TRUE;
+    }
+    case WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION:
+        return FALSE;
+    }
+    return FALSE;
+}
+
+void WebView::onFoundText(void*, unsigned matches, WebView* self)
+{
+    if (self->onFindResult)
+        self->onFindResult(matches);
+}
+
+void WebView::onFailedToFindText(void*, WebView* self)
+{
+    if (self->onFindResult)
+        self->onFindResult(0);
+}
+
+} // namespace tvrn2

@@ -1,0 +1,124 @@
+#pragma once
+
+#include "platform/webkit/DocumentBridge.h"
+#include "platform/webkit/DownloadBar.h"
+#include "platform/webkit/DownloadController.h"
+#include "platform/webkit/ScriptRunner.h"
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+typedef struct _GtkWidget GtkWidget;
+typedef struct _GtkPageSetup GtkPageSetup;
+typedef struct _WebKitWebView WebKitWebView;
+typedef struct _WebKitWebContext WebKitWebContext;
+
+namespace tvrn2 {
+
+enum class DataStore { Persistent, Ephemeral };
+enum class ReloadMode { Normal, BypassCache };
+enum class PrintMode { WithDialog, WithoutDialog };
+enum class PageOrientation { Portrait, Landscape };
+enum class LoadStage { Started, Redirected, Committed, Finished };
+enum class EditCommand { Cut, Copy, Paste, SelectAll, Undo, Redo, Delete, ClearSelection };
+
+struct WebViewOptions {
+    // Ephemeral keeps cookies, cache and storage in memory only (tests).
+    DataStore dataStore { DataStore::Persistent };
+    // Persistent data goes below this folder; empty means the user's data
+    // and cache folders ($XDG_DATA_HOME/tvrn2/web, $XDG_CACHE_HOME/tvrn2/web).
+    std::filesystem::path dataFolder;
+    // Asked at every download; empty means the desktop's download folder.
+    DownloadController::FolderSource downloadFolder;
+    // Questions and progress of downloads; nullptr shows them in the view's own bar.
+    DownloadDisplay* downloadDisplay { nullptr };
+};
+
+struct PrintSetup {
+    std::optional<PageOrientation> orientation;
+    // Print into this PDF file instead of a printer.
+    std::filesystem::path outputFile;
+};
+
+// A WebKitGTK web view with what a host program needs around it: its own web
+// context and website-data manager, navigation, editing commands, find,
+// printing, saving, downloads with their bar, synchronous script calls and
+// the document bridge. No knowledge of the program's own classes.
+class WebView {
+public:
+    explicit WebView(WebViewOptions options = {});
+    ~WebView();
+    WebView(const WebView&) = delete;
+    WebView& operator=(const WebView&) = delete;
+
+    // The page with its bars; owned here, the host packs it into a container.
+    GtkWidget* widget() const { return m_box; }
+    WebKitWebView* webKitView() const { return m_view; }
+
+    bool load(const std::string& uri);
+    bool goBack();
+    bool goForward();
+    bool reload(ReloadMode mode = ReloadMode::Normal);
+    bool stop();
+    bool canGoBack() const;
+    bool canGoForward() const;
+    bool loading() const;
+    std::string uri() const;
+    std::string title() const;
+
+    void execute(EditCommand command);
+
+    // Highlights the matches and selects the first; results reach onFindResult.
+    void find(const std::string& text);
+    void findNext();
+    void findPrevious();
+    void findFinish();
+
+    // Starts printing the page; the outcome reaches onPrintDone. With the
+    // dialog, false when the user cancelled it.
+    bool print(PrintMode mode, const PrintSetup& setup = {});
+    // Lets the user change paper and orientation for later prints.
+    void runPageSetupDialog();
+    // Saves the page with its resources as one MHTML file; outcome to onSaveDone.
+    bool saveAs(const std::filesystem::path& file);
+    // Asks for the file first; false when the user cancelled.
+    bool saveAsWithDialog();
+
+    ScriptRunner& scripts() { return *m_scripts; }
+    DocumentBridge& document() { return *m_document; }
+    DownloadController& downloads() { return *m_downloads; }
+    // The view's own download bar; nullptr when another display was given.
+    DownloadBar* downloadBar() const { return m_bar.get(); }
+
+    std::function<void(LoadStage, const std::string& uri)> onLoadChanged;
+    std::function<void(const std::string& uri, const std::string& message)> onLoadFailed;
+    std::function<void(unsigned matches)> onFindResult;
+    std::function<void(bool ok, const std::string& message)> onPrintDone;
+    std::function<void(bool ok, const std::string& message)> onSaveDone;
+
+    // The script world the bridge lives in, apart from the page's own scripts.
+    static constexpr const char* bridgeWorld = "tvrn2";
+
+private:
+    static void onLoadChangedSignal(WebKitWebView*, int event, WebView* self);
+    static int onLoadFailedSignal(WebKitWebView*, int event, const char* uri, void* error, WebView* self);
+    static int onDecidePolicy(WebKitWebView*, void* decision, int type, WebView* self);
+    static void onFoundText(void* controller, unsigned matches, WebView* self);
+    static void onFailedToFindText(void* controller, WebView* self);
+    GtkWidget* toplevelWindow() const;
+
+    std::shared_ptr<WebView*> m_self; // async callbacks hold a weak copy
+    GtkWidget* m_box; // one reference held here
+    WebKitWebView* m_view; // owned by m_box
+    WebKitWebContext* m_context; // one reference held here
+    GtkPageSetup* m_pageSetup { nullptr };
+    std::unique_ptr<DownloadBar> m_bar;
+    std::unique_ptr<DownloadController> m_downloads;
+    std::unique_ptr<ScriptRunner> m_scripts;
+    std::unique_ptr<DocumentBridge> m_document;
+};
+
+} // namespace tvrn2

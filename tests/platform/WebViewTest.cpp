@@ -1,0 +1,501 @@
+#include "platform/webkit/WebView.h"
+
+#include "tests/support/HttpTestServer.h"
+#include "tests/support/MainLoopWait.h"
+#include "tests/support/TestSupport.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+namespace tvrn2 {
+namespace {
+
+using namespace std::chrono_literals;
+using test::HttpRoute;
+using test::runUntil;
+
+std::string page(const std::string& title, const std::string& body)
+{
+    return "<!DOCTYPE html><html><head><title>" + title + "</title></head><body>" + body + "</body></html>";
+}
+
+// Bytes that no text transformation leaves alone: every byte value, repeated.
+std::string binaryBody(std::size_t size)
+{
+    std::string body(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        body[i] = static_cast<char>((i * 7 + i / 256) & 0xff);
+    return body;
+}
+
+class WebViewTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        g_set_prgname("tvrn2");
+        ASSERT_TRUE(gtk_init_check(nullptr, nullptr)) << "no display: run the tests under xvfb-run";
+    }
+
+    void SetUp() override
+    {
+        WebViewOptions options;
+        options.dataStore = DataStore::Ephemeral;
+        options.downloadFolder = [this] { return m_downloads.path() / "saved"; };
+        view = std::make_unique<WebView>(std::move(options));
+        view->onLoadChanged = [this](LoadStage stage, const std::string&) {
+            if (stage == LoadStage::Finished)
+                ++loadsFinished;
+        };
+        view->downloads().onEvent
+            = [this](const DownloadEvent& event) { downloadEvents.push_back(event.kind); };
+        window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+        gtk_window_set_default_size(GTK_WINDOW(window), 800, 600);
+        gtk_container_add(GTK_CONTAINER(window), view->widget());
+        gtk_widget_show_all(window);
+    }
+
+    void TearDown() override
+    {
+        view.reset();
+        gtk_widget_destroy(window);
+    }
+
+    ::testing::AssertionResult load(const std::string& path)
+    {
+        int before = loadsFinished;
+        view->load(server.url(path));
+        if (!runUntil([&] { return loadsFinished > before; }))
+            return ::testing::AssertionFailure() << "no load finished for " << path;
+        return ::testing::AssertionSuccess();
+    }
+
+    // Waits for a download to reach the state the test expects next.
+    ::testing::AssertionResult waitForDownload(DownloadEvent::Kind kind)
+    {
+        if (runUntil([&] {
+                return std::find(downloadEvents.begin(), downloadEvents.end(), kind) != downloadEvents.end();
+            }))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "download never reached state " << static_cast<int>(kind);
+    }
+
+    ::testing::AssertionResult waitForQuestion(DownloadBar::Button expected)
+    {
+        auto& bar = *view->downloadBar();
+        if (runUntil([&] {
+                auto buttons = bar.buttons();
+                return bar.shown() && std::find(buttons.begin(), buttons.end(), expected) != buttons.end();
+            }))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "the bar never offered button " << static_cast<int>(expected);
+    }
+
+    std::filesystem::path saved(const std::string& name) const { return m_downloads.path() / "saved" / name; }
+
+    JsValue eval(const std::string& script)
+    {
+        ScriptResult result = view->scripts().run(script);
+        EXPECT_TRUE(result.ok()) << script << ": " << result.error;
+        return result.value;
+    }
+
+    test::HttpTestServer server;
+    test::TempDir m_downloads;
+    std::unique_ptr<WebView> view;
+    GtkWidget* window { nullptr };
+    int loadsFinished { 0 };
+    std::vector<DownloadEvent::Kind> downloadEvents;
+};
+
+using Kind = DownloadEvent::Kind;
+
+TEST_F(WebViewTest, NavigatesBackForwardReloadsAndStops)
+{
+    server.route("/a", page("Page A", "a"));
+    server.route("/b", page("Page B", "b"));
+    server.route("/slow", HttpRoute { .body = page("Slow", "s"), .delay = 5s });
+
+    ASSERT_TRUE(load("/a"));
+    ASSERT_TRUE(load("/b"));
+    EXPECT_TRUE(runUntil([&] { return view->title() == "Page B"; })) << view->title();
+    EXPECT_FALSE(view->goForward()) << "nothing ahead yet";
+
+    ASSERT_TRUE(view->goBack());
+    ASSERT_TRUE(runUntil([&] { return view->title() == "Page A" && !view->loading(); }));
+    ASSERT_TRUE(view->goForward());
+    ASSERT_TRUE(runUntil([&] { return view->title() == "Page B" && !view->loading(); }));
+
+    int before = server.requests("/b");
+    int finished = loadsFinished;
+    view->reload(ReloadMode::BypassCache);
+    ASSERT_TRUE(runUntil([&] { return loadsFinished > finished; }));
+    EXPECT_EQ(server.requests("/b"), before + 1);
+    EXPECT_EQ(server.lastHeaders("/b")["cache-control"], "no-cache") << "a bypassing reload must say so";
+
+    std::string failedUri;
+    view->onLoadFailed = [&](const std::string& uri, const std::string&) { failedUri = uri; };
+    view->load(server.url("/slow"));
+    ASSERT_TRUE(runUntil([&] { return server.requests("/slow") == 1; }));
+    auto started = std::chrono::steady_clock::now();
+    view->stop();
+    ASSERT_TRUE(runUntil([&] { return !view->loading(); }, 3s)) << "stop did not end the load";
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
+    EXPECT_EQ(view->title(), "Page B");
+}
+
+TEST_F(WebViewTest, ReportsLoadFailures)
+{
+    std::string failedUri, message;
+    view->onLoadFailed = [&](const std::string& uri, const std::string& text) {
+        failedUri = uri;
+        message = text;
+    };
+    // A port nobody listens on: bind one and close it again.
+    int freePort = [] {
+        test::HttpTestServer scratch;
+        return scratch.port();
+    }();
+    std::string target = "http://127.0.0.1:" + std::to_string(freePort) + "/";
+    view->load(target);
+    ASSERT_TRUE(runUntil([&] { return !failedUri.empty(); }));
+    EXPECT_EQ(failedUri, target);
+    EXPECT_FALSE(message.empty());
+}
+
+TEST_F(WebViewTest, BridgeReadsAndWritesFormFieldsByHandle)
+{
+    server.route("/form",
+        page("Form",
+            "<form><input id='user' name='user' value='first'>"
+            "<input id='other' value='x'></form>"));
+    ASSERT_TRUE(load("/form"));
+    DocumentBridge& bridge = view->document();
+
+    BridgeResult document = bridge.document();
+    ASSERT_TRUE(document.ok()) << document.message;
+    ASSERT_TRUE(document.value.isHandle());
+    BridgeResult input
+        = bridge.invoke(document.value.toHandle(), "getElementById", { JsValue::string("user") });
+    ASSERT_TRUE(input.ok()) << input.message;
+    ObjectHandle user = input.value.toHandle();
+
+    EXPECT_EQ(bridge.get(user, "value").value, JsValue::string("first"));
+    EXPECT_EQ(bridge.get(user, "tagName").value, JsValue::string("INPUT"));
+    ASSERT_TRUE(bridge.put(user, "value", JsValue::string("quote \" and \\ and caf\xc3\xa9")).ok());
+    EXPECT_EQ(
+        eval("document.getElementById('user').value"), JsValue::string("quote \" and \\ and caf\xc3\xa9"))
+        << "the page itself sees the new value";
+
+    // The same node always comes back as the same handle; another node does not.
+    BridgeResult again
+        = bridge.invoke(document.value.toHandle(), "querySelector", { JsValue::string("#user") });
+    EXPECT_EQ(again.value.toHandle(), user);
+    BridgeResult other
+        = bridge.invoke(document.value.toHandle(), "getElementById", { JsValue::string("other") });
+    EXPECT_NE(other.value.toHandle(), user);
+
+    // Handles travel as arguments too.
+    BridgeResult form = bridge.get(user, "form");
+    BridgeResult contains = bridge.invoke(form.value.toHandle(), "contains", { JsValue::handle(user) });
+    EXPECT_EQ(contains.value, JsValue::boolean(true));
+
+    // Numbers, booleans and null come back as values, not handles.
+    EXPECT_EQ(bridge.get(user, "maxLength").value, JsValue::number(-1));
+    EXPECT_EQ(bridge.get(user, "disabled").value, JsValue::boolean(false));
+    EXPECT_EQ(bridge.get(user, "onclick").value, JsValue::null());
+    EXPECT_TRUE(bridge.get(user, "noSuchProperty").value.isUndefined());
+
+    ASSERT_TRUE(bridge.release(user).ok());
+    EXPECT_EQ(bridge.get(user, "value").status, BridgeStatus::ReleasedHandle);
+    BridgeResult fresh
+        = bridge.invoke(document.value.toHandle(), "getElementById", { JsValue::string("user") });
+    EXPECT_NE(fresh.value.toHandle(), user) << "a released node comes back under a new handle";
+    EXPECT_EQ(bridge.get(fresh.value.toHandle(), "value").value,
+        JsValue::string("quote \" and \\ and caf\xc3\xa9"));
+}
+
+TEST_F(WebViewTest, BridgeReportsErrorsAndStaleHandles)
+{
+    server.route("/one", page("One", "<p id='p'>text</p>"));
+    server.route("/two", page("Two", "<p id='p'>text</p>"));
+    ASSERT_TRUE(load("/one"));
+    DocumentBridge& bridge = view->document();
+    ObjectHandle document = bridge.document().value.toHandle();
+    ObjectHandle paragraph
+        = bridge.invoke(document, "getElementById", { JsValue::string("p") }).value.toHandle();
+
+    BridgeResult notMethod = bridge.invoke(paragraph, "id");
+    EXPECT_EQ(notMethod.status, BridgeStatus::NotCallable);
+    BridgeResult thrown = bridge.invoke(document, "querySelector", { JsValue::string("[[[") });
+    EXPECT_EQ(thrown.status, BridgeStatus::ScriptError);
+    EXPECT_NE(thrown.message.find("SyntaxError"), std::string::npos) << thrown.message;
+    EXPECT_EQ(bridge.get({ paragraph.generation, 99999 }, "id").status, BridgeStatus::ReleasedHandle);
+
+    ASSERT_TRUE(load("/two"));
+    BridgeResult stale = bridge.get(paragraph, "id");
+    EXPECT_EQ(stale.status, BridgeStatus::StaleHandle);
+    EXPECT_NE(stale.message.find("no longer loaded"), std::string::npos) << stale.message;
+    ObjectHandle newDocument = bridge.document().value.toHandle();
+    EXPECT_NE(newDocument.generation, document.generation);
+    EXPECT_EQ(bridge.get(newDocument, "title").value, JsValue::string("Two"));
+}
+
+TEST_F(WebViewTest, BridgeIsOutOfThePagesReach)
+{
+    // A page that defines the same name cannot replace the bridge.
+    server.route(
+        "/hostile", page("Hostile", "<script>window.__tvrn2Bridge = { document: () => 'sfake' };</script>"));
+    ASSERT_TRUE(load("/hostile"));
+    BridgeResult document = view->document().document();
+    ASSERT_TRUE(document.ok()) << document.message;
+    EXPECT_TRUE(document.value.isHandle());
+}
+
+TEST_F(WebViewTest, BridgeWorksOnTheFirstBlankDocument)
+{
+    // Nothing loaded yet: the bridge is installed on demand.
+    BridgeResult document = view->document().document();
+    ASSERT_TRUE(document.ok()) << document.message;
+    EXPECT_TRUE(document.value.isHandle());
+}
+
+TEST_F(WebViewTest, AlertDuringACallIsAnsweredAndEventsAreHeld)
+{
+    server.route("/alerting",
+        page("Alerting",
+            "<button id='b' onclick=\"alert('hello'); this.textContent = confirm('sure?') ? 'yes' : "
+            "'no';\">go</button>"));
+    ASSERT_TRUE(load("/alerting"));
+
+    struct CountingHold final : WaitHold {
+        explicit CountingHold(int& held)
+            : held(held)
+        {
+            ++held;
+        }
+        ~CountingHold() override { --held; }
+        int& held;
+    };
+    int held = 0;
+    std::vector<int> heldWhileDialog;
+    view->scripts().holdEvents = [&] { return std::make_unique<CountingHold>(held); };
+    view->scripts().onDialogAnswered = [&](const ScriptDialogSeen&) { heldWhileDialog.push_back(held); };
+
+    DocumentBridge& bridge = view->document();
+    ObjectHandle document = bridge.document().value.toHandle();
+    ObjectHandle button
+        = bridge.invoke(document, "getElementById", { JsValue::string("b") }).value.toHandle();
+    BridgeResult click = bridge.invoke(button, "click");
+    ASSERT_TRUE(click.ok()) << click.message;
+    EXPECT_EQ(bridge.get(button, "textContent").value, JsValue::string("no")) << "a confirm is refused";
+
+    const auto& dialogs = view->scripts().dialogsAnswered();
+    ASSERT_EQ(dialogs.size(), 2U);
+    EXPECT_EQ(dialogs[0].kind, ScriptDialogKind::Alert);
+    EXPECT_EQ(dialogs[0].message, "hello");
+    EXPECT_EQ(dialogs[1].kind, ScriptDialogKind::Confirm);
+    EXPECT_EQ(heldWhileDialog, (std::vector<int> { 1, 1 }))
+        << "the window's events stay held during the call";
+    EXPECT_EQ(held, 0) << "and are let go after it";
+}
+
+TEST_F(WebViewTest, ScriptTimeoutSurvivesTheLateReply)
+{
+    server.route("/p", page("P", "p"));
+    ASSERT_TRUE(load("/p"));
+    ScriptResult slow
+        = view->scripts().run("const end = Date.now() + 1000; while (Date.now() < end) {} 'late'", 100ms);
+    EXPECT_EQ(slow.status, ScriptStatus::TimedOut);
+    EXPECT_NE(slow.error.find("100 ms"), std::string::npos) << slow.error;
+    // The late reply arrives into the abandoned state and must land safely.
+    test::runFor(1500ms);
+    EXPECT_EQ(eval("6 * 7"), JsValue::number(42));
+    EXPECT_EQ(eval("({a: [1, 'x']})"), JsValue::json("{\"a\":[1,\"x\"]}"));
+    ScriptResult error = view->scripts().run("null.x");
+    EXPECT_EQ(error.status, ScriptStatus::ScriptError);
+    EXPECT_NE(error.error.find("TypeError"), std::string::npos) << error.error;
+}
+
+TEST_F(WebViewTest, EditingCommandsCutPasteUndoRedo)
+{
+    server.route("/edit", page("Edit", "<input id='from' value='hello'><input id='to' value=''>"));
+    ASSERT_TRUE(load("/edit"));
+    gtk_widget_grab_focus(GTK_WIDGET(view->webKitView()));
+    auto value = [&](const char* id) {
+        return eval(std::string("document.getElementById('") + id + "').value").text();
+    };
+
+    eval("document.getElementById('from').focus()");
+    view->execute(EditCommand::SelectAll);
+    view->execute(EditCommand::Cut);
+    ASSERT_TRUE(runUntil([&] { return value("from").empty(); }, 5s)) << "cut left " << value("from");
+    view->execute(EditCommand::Undo);
+    ASSERT_TRUE(runUntil([&] { return value("from") == "hello"; }, 5s)) << "undo gave " << value("from");
+    view->execute(EditCommand::Redo);
+    ASSERT_TRUE(runUntil([&] { return value("from").empty(); }, 5s)) << "redo gave " << value("from");
+
+    eval("document.getElementById('to').focus()");
+    view->execute(EditCommand::Paste);
+    ASSERT_TRUE(runUntil([&] { return value("to") == "hello"; }, 5s)) << "paste gave " << value("to");
+}
+
+TEST_F(WebViewTest, FindCountsMatches)
+{
+    server.route("/text", page("Text", "<p>needle one</p><p>Needle two</p><p>haystack needle</p>"));
+    ASSERT_TRUE(load("/text"));
+    std::optional<unsigned> matches;
+    view->onFindResult = [&](unsigned count) { matches = count; };
+    view->find("needle");
+    ASSERT_TRUE(runUntil([&] { return matches.has_value(); }));
+    EXPECT_EQ(*matches, 3U);
+    matches.reset();
+    view->find("absent words");
+    ASSERT_TRUE(runUntil([&] { return matches.has_value(); }));
+    EXPECT_EQ(*matches, 0U);
+    view->findFinish();
+}
+
+TEST_F(WebViewTest, PrintsWithoutDialogIntoAFile)
+{
+    server.route("/print", page("Print", "<h1>Printed page</h1>"));
+    ASSERT_TRUE(load("/print"));
+    std::optional<bool> printed;
+    std::string message;
+    view->onPrintDone = [&](bool ok, const std::string& text) {
+        printed = ok;
+        message = text;
+    };
+    auto pdf = m_downloads.path() / "page.pdf";
+    ASSERT_TRUE(view->print(PrintMode::WithoutDialog, { PageOrientation::Landscape, pdf }));
+    ASSERT_TRUE(runUntil([&] { return printed.has_value(); }));
+    EXPECT_TRUE(*printed) << message;
+    EXPECT_EQ(test::TempDir::read(pdf).substr(0, 5), "%PDF-");
+}
+
+TEST_F(WebViewTest, SavesThePageAsOneFile)
+{
+    server.route("/save", page("Save me", "<p>unique words 4711</p>"));
+    ASSERT_TRUE(load("/save"));
+    std::optional<bool> saved;
+    view->onSaveDone = [&](bool ok, const std::string&) { saved = ok; };
+    auto file = m_downloads.path() / "page.mhtml";
+    ASSERT_TRUE(view->saveAs(file));
+    ASSERT_TRUE(runUntil([&] { return saved.has_value(); }));
+    EXPECT_TRUE(*saved);
+    std::string mhtml = test::TempDir::read(file);
+    EXPECT_NE(mhtml.find("Subject: Save me"), std::string::npos) << mhtml;
+    EXPECT_NE(mhtml.find("Content-Location: " + server.url("/save")), std::string::npos) << mhtml;
+}
+
+TEST_F(WebViewTest, DownloadsWhatItCannotShowByteForByte)
+{
+    const std::string body = binaryBody(3 * 1024 * 1024 + 17);
+    server.route("/files/setup.exe", HttpRoute { .contentType = "application/octet-stream", .body = body });
+    view->load(server.url("/files/setup.exe"));
+    DownloadBar& bar = *view->downloadBar();
+    ASSERT_TRUE(waitForQuestion(DownloadBar::Button::Save));
+    EXPECT_NE(bar.text().find("setup.exe"), std::string::npos) << bar.text();
+    EXPECT_NE(bar.text().find((m_downloads.path() / "saved").string()), std::string::npos) << bar.text();
+    EXPECT_FALSE(std::filesystem::exists(saved("setup.exe"))) << "nothing is written before the answer";
+
+    bar.press(DownloadBar::Button::Save);
+    ASSERT_TRUE(waitForDownload(Kind::Finished));
+    EXPECT_EQ(downloadEvents, (std::vector<Kind> { Kind::Started, Kind::Saving, Kind::Finished }));
+    EXPECT_TRUE(test::TempDir::read(saved("setup.exe")) == body)
+        << "the saved file differs from what was served";
+    EXPECT_FALSE(std::filesystem::exists(saved("setup.exe.wkdownload")));
+    EXPECT_TRUE(bar.shown());
+    EXPECT_NE(bar.text().find("was saved"), std::string::npos) << bar.text();
+}
+
+TEST_F(WebViewTest, ShowsProgressAndStopsOnRequest)
+{
+    server.route("/big.bin",
+        HttpRoute { .contentType = "application/octet-stream",
+            .body = binaryBody(4 * 1024 * 1024),
+            .chunkSize = 64 * 1024,
+            .chunkPause = 50ms });
+    view->load(server.url("/big.bin"));
+    DownloadBar& bar = *view->downloadBar();
+    ASSERT_TRUE(waitForQuestion(DownloadBar::Button::Save));
+    bar.press(DownloadBar::Button::Save);
+    ASSERT_TRUE(runUntil([&] { return bar.text().find("/s)") != std::string::npos; }))
+        << "no progress with a speed: " << bar.text();
+    EXPECT_NE(bar.text().find(" of 4.2\u00a0MB"), std::string::npos) << bar.text();
+    EXPECT_EQ(bar.buttons(), std::vector<DownloadBar::Button> { DownloadBar::Button::Stop });
+
+    bar.press(DownloadBar::Button::Stop);
+    ASSERT_TRUE(waitForDownload(Kind::Cancelled));
+    EXPECT_EQ(downloadEvents, (std::vector<Kind> { Kind::Started, Kind::Saving, Kind::Cancelled }));
+    EXPECT_FALSE(std::filesystem::exists(saved("big.bin")));
+    EXPECT_FALSE(std::filesystem::exists(saved("big.bin.wkdownload")));
+    EXPECT_FALSE(bar.shown());
+}
+
+TEST_F(WebViewTest, BrokenDownloadLeavesNothingUnderTheFinalName)
+{
+    server.route("/broken.zip",
+        HttpRoute { .contentType = "application/zip",
+            .body = binaryBody(2 * 1024 * 1024),
+            .chunkSize = 256 * 1024,
+            .chunkPause = 20ms,
+            .breakAfter = 1024 * 1024 });
+    view->load(server.url("/broken.zip"));
+    DownloadBar& bar = *view->downloadBar();
+    ASSERT_TRUE(waitForQuestion(DownloadBar::Button::Save));
+    bar.press(DownloadBar::Button::Save);
+    ASSERT_TRUE(waitForDownload(Kind::Failed));
+    test::runFor(200ms); // whatever WebKit still does with the files
+    EXPECT_EQ(downloadEvents, (std::vector<Kind> { Kind::Started, Kind::Saving, Kind::Failed }));
+    EXPECT_FALSE(std::filesystem::exists(saved("broken.zip")));
+    EXPECT_FALSE(std::filesystem::exists(saved("broken.zip.wkdownload")));
+    EXPECT_TRUE(bar.shown());
+    EXPECT_NE(bar.text().find("could not be saved"), std::string::npos) << bar.text();
+    EXPECT_EQ(bar.buttons(), std::vector<DownloadBar::Button> { DownloadBar::Button::Close });
+}
+
+TEST_F(WebViewTest, ExistingFileIsReplacedOnlyWhenTheUserSaysSo)
+{
+    auto attachment = HttpRoute { .contentType = "text/plain",
+        .body = "new contents",
+        .headers = { { "Content-Disposition", "attachment; filename=\"../notes.txt\"" } } };
+    server.route("/notes", attachment);
+    std::filesystem::create_directories(saved(""));
+    std::ofstream(saved("notes.txt")) << "old contents";
+    DownloadBar& bar = *view->downloadBar();
+
+    // Keep: the old file stays as it was.
+    view->load(server.url("/notes"));
+    ASSERT_TRUE(waitForQuestion(DownloadBar::Button::Save));
+    bar.press(DownloadBar::Button::Save);
+    ASSERT_TRUE(waitForQuestion(DownloadBar::Button::Replace));
+    EXPECT_NE(bar.text().find("already exists"), std::string::npos) << bar.text();
+    bar.press(DownloadBar::Button::Keep);
+    ASSERT_TRUE(waitForDownload(Kind::Cancelled));
+    EXPECT_EQ(test::TempDir::read(saved("notes.txt")), "old contents");
+
+    // Replace: the new contents arrive under the same name.
+    downloadEvents.clear();
+    view->load(server.url("/notes"));
+    ASSERT_TRUE(waitForQuestion(DownloadBar::Button::Save));
+    bar.press(DownloadBar::Button::Save);
+    ASSERT_TRUE(waitForQuestion(DownloadBar::Button::Replace));
+    bar.press(DownloadBar::Button::Replace);
+    ASSERT_TRUE(waitForDownload(Kind::Finished));
+    EXPECT_EQ(test::TempDir::read(saved("notes.txt")), "new contents");
+
+    // Cancel at the first question: nothing written, nothing asked further.
+    downloadEvents.clear();
+    view->load(server.url("/notes"));
+    ASSERT_TRUE(waitForQuestion(DownloadBar::Button::Save));
+    bar.press(DownloadBar::Button::Cancel);
+    ASSERT_TRUE(waitForDownload(Kind::Cancelled));
+    EXPECT_EQ(downloadEvents, (std::vector<Kind> { Kind::Started, Kind::Cancelled }));
+    EXPECT_EQ(test::TempDir::read(saved("notes.txt")), "new contents");
+    EXPECT_FALSE(std::filesystem::exists(m_downloads.path() / "notes.txt")) << "the server's ../ was obeyed";
+}
+
+} // namespace
+} // namespace tvrn2
