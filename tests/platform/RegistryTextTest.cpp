@@ -1,0 +1,177 @@
+#include "platform/RegistryText.h"
+
+#include <gtest/gtest.h>
+
+namespace tvrn2 {
+namespace {
+
+using namespace std::string_literals;
+
+std::string binaryRun(std::size_t size)
+{
+    std::string bytes;
+    for (std::size_t i = 0; i < size; ++i)
+        bytes.push_back(static_cast<char>(i * 7));
+    return bytes;
+}
+
+bool operator==(const RegistryValue& a, const RegistryValue& b)
+{
+    return a.name == b.name && a.type == b.type && a.data == b.data;
+}
+
+TEST(RegistryTextTest, EveryTypeSurvivesTheFileFormat)
+{
+    RegistryDocument document { {
+        { "HKEY_CURRENT_USER\\Software\\tvrn2 \"Test\"",
+            {
+                { "", REG_SZ, "default\0"s },
+                { "plain", REG_SZ, "C:\\Path \"quoted\" line\nbreak\ttab Grüße\0"s },
+                { "empty", REG_SZ, "\0"s },
+                { "no terminator", REG_SZ, "abc"s },
+                { "inner nul", REG_SZ, "a\0b\0"s },
+                { "expand", REG_EXPAND_SZ, "%HOME%/x ü\0"s },
+                { "multi", REG_MULTI_SZ, "one\0zwei \xF0\x9F\x98\x80\0\0"s },
+                { "binary", REG_BINARY, binaryRun(100) },
+                { "no bytes", REG_BINARY, ""s },
+                { "dword", REG_DWORD, "\x0a\x00\x00\x80"s },
+                { "short dword", REG_DWORD, "\x01\x02"s },
+                { "big", REG_DWORD_BIG_ENDIAN, "\x00\x00\x01\x02"s },
+                { "none", REG_NONE, "\x05"s },
+                { "qword", 11, "\x01\x02\x03\x04\x05\x06\x07\x08"s },
+                { "name \\ with \"quotes\"\r\n", REG_SZ, "v\0"s },
+            } },
+        { "HKEY_CLASSES_ROOT", { { "", REG_SZ, "root\0"s } } },
+        { "HKEY_USERS\\empty", {} },
+    } };
+    std::string text = formatRegistryText(document);
+    std::vector<RegistryProblem> problems;
+    RegistryDocument back = parseRegistryText(text, problems);
+    EXPECT_TRUE(problems.empty()) << problems.front().line << ": " << problems.front().reason << "\n" << text;
+    ASSERT_EQ(back.keys.size(), document.keys.size()) << text;
+    for (std::size_t k = 0; k < document.keys.size(); ++k) {
+        EXPECT_EQ(back.keys[k].path, document.keys[k].path);
+        ASSERT_EQ(back.keys[k].values.size(), document.keys[k].values.size()) << text;
+        for (std::size_t v = 0; v < document.keys[k].values.size(); ++v)
+            EXPECT_TRUE(back.keys[k].values[v] == document.keys[k].values[v])
+                << document.keys[k].values[v].name;
+    }
+    for (std::size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
+        EXPECT_LE(end - at, 80U) << "long lines wrap: " << text.substr(at, end - at);
+}
+
+TEST(RegistryTextTest, WritesTheExportLayout)
+{
+    RegistryDocument document { { { "HKEY_CURRENT_USER\\Control Panel\\Desktop",
+        {
+            { "DragFullWindows", REG_SZ, "1\0"s },
+            { "", REG_SZ, "d\\q\"x\0"s },
+            { "n", REG_DWORD, "\x0a\x00\x00\x00"s },
+            { "b", REG_BINARY, "\x01\xff"s },
+            { "e", REG_EXPAND_SZ, "%A\0"s },
+            { "m", REG_MULTI_SZ, "a\0b\0\0"s },
+            { "be", REG_DWORD_BIG_ENDIAN, "\x00\x00\x00\x0a"s },
+        } } } };
+    EXPECT_EQ(formatRegistryText(document),
+        "Windows Registry Editor Version 5.00\n"
+        "\n"
+        "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"
+        "\"DragFullWindows\"=\"1\"\n"
+        "@=\"d\\\\q\\\"x\"\n"
+        "\"n\"=dword:0000000a\n"
+        "\"b\"=hex:01,ff\n"
+        "\"e\"=hex(2):25,00,41,00,00,00\n"
+        "\"m\"=hex(7):61,00,00,00,62,00,00,00,00,00\n"
+        "\"be\"=hex(5):00,00,00,0a\n"
+        "\n");
+}
+
+TEST(RegistryTextTest, ReadsHandWrittenFiles)
+{
+    std::string text = "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n"
+                       "; a comment\r\n"
+                       "[hkey_current_user\\Software\\X\\]\r\n"
+                       "  \"a\" = \"C:\\Users\\x\"\r\n"
+                       "\"w\"=hex:01,02,\\\r\n"
+                       "  03,04\r\n"
+                       "\"d\"=DWORD:ff\r\n"
+                       "[HKEY_CURRENT_USER\\software\\x]\r\n"
+                       "\"A\"=\"replaced\"\r\n";
+    std::vector<RegistryProblem> problems;
+    RegistryDocument document = parseRegistryText(text, problems);
+    EXPECT_TRUE(problems.empty());
+    ASSERT_EQ(document.keys.size(), 1U);
+    EXPECT_EQ(document.keys[0].path, "HKEY_CURRENT_USER\\Software\\X");
+    ASSERT_EQ(document.keys[0].values.size(), 3U);
+    EXPECT_EQ(document.keys[0].values[0].data, "replaced\0"s);
+    EXPECT_EQ(document.keys[0].values[1].data, "\x01\x02\x03\x04"s);
+    EXPECT_EQ(document.keys[0].values[2].data, "\xff\x00\x00\x00"s);
+}
+
+TEST(RegistryTextTest, ReportsWhatItDoesNotUnderstand)
+{
+    const char* damaged[] = {
+        "[HKEY_NOWHERE\\K]",
+        "[-HKEY_CURRENT_USER\\K]",
+        "[HKEY_CURRENT_USER\\a\\\\b]",
+        "[HKEY_CURRENT_USER\\K",
+        "\"a\"=bogus",
+        "\"a\"=",
+        "\"a\"=dword:12345678a",
+        "\"a\"=dword:xyz",
+        "\"a\"=hex:1,2",
+        "\"a\"=hex(2):41",
+        "\"a\"=hex(zz):41",
+        "\"a\"=\"unterminated",
+        "\"a\"=\"one\" \"two\"",
+        "\"a\"=-",
+        "\"unterminated=\"x\"",
+        "plain text",
+    };
+    for (const char* line : damaged) {
+        std::string text = "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\K]\n"
+            + std::string(line) + "\n[HKEY_CURRENT_USER\\Fine]\n\"ok\"=\"1\"\n";
+        std::vector<RegistryProblem> problems;
+        RegistryDocument document = parseRegistryText(text, problems);
+        ASSERT_FALSE(problems.empty()) << line;
+        EXPECT_EQ(problems.front().line, 3U) << line;
+        EXPECT_EQ(problems.size(), 1U) << line;
+        EXPECT_EQ(document.keys.back().values.size(), 1U) << "the rest is still read: " << line;
+    }
+    std::vector<RegistryProblem> problems;
+    parseRegistryText("REGEDIT4\n", problems);
+    ASSERT_EQ(problems.size(), 1U);
+    parseRegistryText("Windows Registry Editor Version 5.00\n\"outside\"=\"x\"\n", problems);
+    EXPECT_EQ(problems.size(), 2U);
+}
+
+TEST(RegistryTextTest, Utf16Conversions)
+{
+    const std::pair<std::string, std::string> valid[] = {
+        { "abc", "a\0b\0c\0"s },
+        { "\xC3\xBC", "\xFC\x00"s },
+        { "\xE2\x82\xAC", "\xAC\x20"s },
+        { "\xF0\x9F\x98\x80", "\x3D\xD8\x00\xDE"s },
+        { "a\0b"s, "a\0\0\0b\0"s },
+    };
+    for (const auto& [utf8, utf16] : valid) {
+        EXPECT_EQ(utf8ToUtf16le(utf8), utf16);
+        EXPECT_EQ(utf16leToUtf8(utf16), utf8);
+    }
+    const std::string replacement = "\xFD\xFF";
+    EXPECT_EQ(utf8ToUtf16le("\xFF"), replacement);
+    EXPECT_EQ(utf8ToUtf16le("\xC0\x80"), replacement + replacement) << "overlong";
+    EXPECT_EQ(utf8ToUtf16le("\xED\xA0\x80"), replacement + replacement + replacement) << "surrogate";
+    EXPECT_EQ(utf8ToUtf16le("\xE2\x82"), replacement + replacement) << "cut short";
+    EXPECT_EQ(utf16leToUtf8("\x00\xD8x\x00"s), "\xEF\xBF\xBDx") << "lone surrogate";
+}
+
+TEST(RegistryTextTest, HiveNames)
+{
+    EXPECT_EQ(canonicalHiveName("hkey_current_user"), "HKEY_CURRENT_USER");
+    EXPECT_EQ(canonicalHiveName("HKEY_Classes_Root"), "HKEY_CLASSES_ROOT");
+    EXPECT_EQ(canonicalHiveName("HKCU"), "");
+}
+
+} // namespace
+} // namespace tvrn2
