@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libssl-dev libgtk-3-dev libwebkit2gtk-4.1-dev
-  xvfb xauth imagemagick openssl python3 shared-mime-info
+  libxtst-dev xvfb xauth imagemagick openssl python3 shared-mime-info
 )
 
 missing=()

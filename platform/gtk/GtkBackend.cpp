@@ -1,0 +1,95 @@
+#include "platform/gtk/GtkBackend.h"
+
+#include "platform/GLibEventLoop.h"
+#include "platform/WaitCursor.h"
+#include "platform/Window.h"
+#include "platform/gtk/GtkDialogs.h"
+#include "platform/gtk/GtkHistoryListView.h"
+#include "platform/gtk/GtkMessageBoxes.h"
+#include "platform/gtk/GtkWindowView.h"
+
+#include <gtk/gtk.h>
+
+namespace tvrn2 {
+namespace {
+class GtkViewFactory final : public WindowViewFactory {
+public:
+    std::unique_ptr<WindowView> createView(Window& window) override
+    {
+        return std::make_unique<GtkWindowView>(window);
+    }
+};
+
+void showWaitCursor(bool shown)
+{
+    GdkDisplay* display = gdk_display_get_default();
+    if (!display)
+        return;
+    GdkCursor* cursor = shown ? gdk_cursor_new_from_name(display, "wait") : nullptr;
+    GList* toplevels = gtk_window_list_toplevels();
+    for (GList* at = toplevels; at; at = at->next) {
+        if (auto* window = gtk_widget_get_window(GTK_WIDGET(at->data)))
+            gdk_window_set_cursor(window, cursor);
+    }
+    g_list_free(toplevels);
+    if (cursor)
+        g_object_unref(cursor);
+    // The cursor must reach the screen before a long operation blocks the loop.
+    gdk_display_flush(display);
+}
+} // namespace
+
+struct GtkBackend::Parts {
+    GLibEventLoop loop;
+    GtkViewFactory factory;
+    GtkMessageBoxes boxes;
+    GtkDialogs dialogs;
+    GtkHistoryListView history;
+
+    EventLoop* previousLoop { nullptr };
+    WindowViewFactory* previousFactory { nullptr };
+    MessageBoxes* previousBoxes { nullptr };
+    Dialogs* previousDialogs { nullptr };
+    HistoryListView* previousHistory { nullptr };
+    WaitCursor::Listener previousCursor;
+};
+
+bool GtkBackend::available()
+{
+    static const bool initialised = [] {
+        g_set_prgname("tvrn2");
+        return gtk_init_check(nullptr, nullptr) != FALSE;
+    }();
+    return initialised;
+}
+
+GtkBackend::GtkBackend()
+    : m_parts(std::make_unique<Parts>())
+{
+    available();
+    auto& p = *m_parts;
+    p.previousLoop = setEventLoop(&p.loop);
+    p.previousFactory = setWindowViewFactory(&p.factory);
+    p.previousBoxes = setMessageBoxes(&p.boxes);
+    p.previousDialogs = setDialogs(&p.dialogs);
+    p.previousHistory = setHistoryListView(&p.history);
+    p.previousCursor = WaitCursor::setListener(showWaitCursor);
+}
+
+GtkBackend::~GtkBackend()
+{
+    auto& p = *m_parts;
+    WaitCursor::setListener(std::move(p.previousCursor));
+    setHistoryListView(p.previousHistory);
+    setDialogs(p.previousDialogs);
+    setMessageBoxes(p.previousBoxes);
+    setWindowViewFactory(p.previousFactory);
+    setEventLoop(p.previousLoop);
+}
+
+GLibEventLoop& GtkBackend::loop()
+{
+    return m_parts->loop;
+}
+
+} // namespace tvrn2

@@ -1,0 +1,846 @@
+#include "platform/gtk/GtkWindowView.h"
+
+#include "platform/KeyCode.h"
+#include "platform/MessageBoxLayout.h"
+#include "platform/gtk/GObjectPtr.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
+namespace tvrn2 {
+
+struct GtkWindowView::Item {
+    GtkWindowView* view { nullptr };
+    int number { 0 };
+    GtkWidget* outer { nullptr }; // placed in the fixed layout; owned by it
+    GtkWidget* widget { nullptr }; // the label, entry, button ... inside outer
+    GtkWidget* box { nullptr }; // container controls: where an embedded view goes
+    GtkListStore* store { nullptr }; // lists: owned by the tree view
+    int pointerCode { -1 }; // mouse button behind a click in progress
+    int keyCode { KeyCode::Enter }; // last key pressed on the control
+    bool measuring { false };
+
+    Control* control() const { return view->m_window.control(number); }
+    Window& window() const { return view->m_window; }
+    bool live() const { return !view->m_destroying; }
+};
+
+namespace {
+std::vector<GtkWindowView*>& views()
+{
+    static std::vector<GtkWindowView*> list;
+    return list;
+}
+
+// Compact controls, so a control keeps to the few dialog units its
+// rectangle gives it instead of the theme's generous padding.
+void installFormStyle()
+{
+    static bool installed = false;
+    if (installed || !gdk_screen_get_default())
+        return;
+    installed = true;
+    GObjectPtr<GtkCssProvider> css(gtk_css_provider_new());
+    gtk_css_provider_load_from_data(css.get(),
+        ".tvrn2-form button { padding: 0 6px; min-height: 0; min-width: 0; }\n"
+        ".tvrn2-form entry { padding: 0 4px; min-height: 0; }\n"
+        ".tvrn2-form .tvrn2-container { border: 1px solid alpha(currentColor, 0.3); }\n",
+        -1, nullptr);
+    gtk_style_context_add_provider_for_screen(
+        gdk_screen_get_default(), GTK_STYLE_PROVIDER(css.get()), GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+}
+
+int modifierBits(guint state)
+{
+    int bits = 0;
+    if (state & GDK_SHIFT_MASK)
+        bits |= KeyCode::Shift;
+    if (state & GDK_CONTROL_MASK)
+        bits |= KeyCode::Ctrl;
+    if (state & GDK_MOD1_MASK)
+        bits |= KeyCode::Alt;
+    return bits;
+}
+
+int keyCodeOf(const GdkEventKey* event)
+{
+    int code = 0;
+    guint key = event->keyval;
+    switch (key) {
+    case GDK_KEY_Return:
+    case GDK_KEY_KP_Enter:
+    case GDK_KEY_ISO_Enter:
+        code = KeyCode::Enter;
+        break;
+    case GDK_KEY_Escape:
+        code = KeyCode::Escape;
+        break;
+    case GDK_KEY_Tab:
+    case GDK_KEY_ISO_Left_Tab:
+        code = KeyCode::Tab;
+        break;
+    case GDK_KEY_BackSpace:
+        code = KeyCode::Backspace;
+        break;
+    case GDK_KEY_Delete:
+        code = KeyCode::Delete;
+        break;
+    case GDK_KEY_Up:
+        code = KeyCode::Up;
+        break;
+    case GDK_KEY_Down:
+        code = KeyCode::Down;
+        break;
+    case GDK_KEY_Left:
+        code = 0x25;
+        break;
+    case GDK_KEY_Right:
+        code = 0x27;
+        break;
+    default:
+        if (key >= GDK_KEY_F1 && key <= GDK_KEY_F12) {
+            code = KeyCode::F1 + static_cast<int>(key - GDK_KEY_F1);
+        } else {
+            guint32 c = gdk_keyval_to_unicode(gdk_keyval_to_upper(key));
+            code = c > 0 && c < 0x80 ? static_cast<int>(c) : 0;
+        }
+    }
+    return code ? code | modifierBits(event->state) : 0;
+}
+
+int buttonCode(guint button)
+{
+    switch (button) {
+    case 1:
+        return KeyCode::MouseLeft;
+    case 2:
+        return KeyCode::MouseCenter;
+    case 3:
+        return KeyCode::MouseRight;
+    default:
+        return 0;
+    }
+}
+
+GdkRGBA rgbaOf(Colour colour)
+{
+    return { (colour & 0xFF) / 255.0, ((colour >> 8) & 0xFF) / 255.0, ((colour >> 16) & 0xFF) / 255.0, 1.0 };
+}
+
+PangoAttrList* attributesFor(const Control& control)
+{
+    auto* attrs = pango_attr_list_new();
+    if (control.fontColour() >= 0) {
+        Colour c = control.fontColour();
+        pango_attr_list_insert(attrs,
+            pango_attr_foreground_new(static_cast<guint16>((c & 0xFF) * 257),
+                static_cast<guint16>(((c >> 8) & 0xFF) * 257),
+                static_cast<guint16>(((c >> 16) & 0xFF) * 257)));
+    }
+    int style = control.fontStyle();
+    if (int weight = style & FontStyle::WeightMask)
+        pango_attr_list_insert(
+            attrs, pango_attr_weight_new(static_cast<PangoWeight>(std::clamp(weight, 100, 1000))));
+    if (style & FontStyle::Italic)
+        pango_attr_list_insert(attrs, pango_attr_style_new(PANGO_STYLE_ITALIC));
+    if (style & FontStyle::Underline)
+        pango_attr_list_insert(attrs, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
+    if (style & FontStyle::Strikeout)
+        pango_attr_list_insert(attrs, pango_attr_strikethrough_new(TRUE));
+    return attrs;
+}
+
+// The cursor a control names: hand and wait cursors by their usual names,
+// a file linked into the program ("~hand2.cur") by what its name says.
+GdkCursor* cursorFor(GdkDisplay* display, std::string name)
+{
+    if (name.empty())
+        return nullptr;
+    if (name.front() == '~')
+        name.erase(0, 1);
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+    const char* css = nullptr;
+    if (name.find("hand") != std::string::npos || name == "pointer")
+        css = "pointer";
+    else if (name.find("wait") != std::string::npos || name.find("hourglass") != std::string::npos)
+        css = "wait";
+    else if (name.find("ibeam") != std::string::npos || name == "text")
+        css = "text";
+    else if (name.find("cross") != std::string::npos)
+        css = "crosshair";
+    if (css)
+        return gdk_cursor_new_from_name(display, css);
+    if (auto* cursor = gdk_cursor_new_from_name(display, name.c_str()))
+        return cursor;
+    return gdk_cursor_new_from_name(display, "default");
+}
+
+// Sets the cursor on the GDK windows that belong to a widget (an entry's
+// text area, a button's input window, an event box's own window).
+void setWidgetCursor(GtkWidget* widget, GdkCursor* cursor)
+{
+    if (!gtk_widget_get_realized(widget))
+        return;
+    if (gtk_widget_get_has_window(widget))
+        gdk_window_set_cursor(gtk_widget_get_window(widget), cursor);
+    GdkWindow* parent = gtk_widget_get_window(widget);
+    if (!parent)
+        return;
+    GList* children = gdk_window_get_children(parent);
+    for (GList* at = children; at; at = at->next) {
+        auto* child = static_cast<GdkWindow*>(at->data);
+        gpointer owner = nullptr;
+        gdk_window_get_user_data(child, &owner);
+        if (owner == widget)
+            gdk_window_set_cursor(child, cursor);
+    }
+    g_list_free(children);
+}
+} // namespace
+
+GtkWindowView::GtkWindowView(Window& window)
+    : m_window(window)
+{
+    installFormStyle();
+    build();
+    views().push_back(this);
+}
+
+GtkWindowView::~GtkWindowView()
+{
+    auto& list = views();
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    m_destroying = true;
+    gtk_widget_destroy(m_toplevel);
+}
+
+GtkWindowView* GtkWindowView::of(const Window& window)
+{
+    return dynamic_cast<GtkWindowView*>(window.view());
+}
+
+GtkWindowView* GtkWindowView::active()
+{
+    auto& list = views();
+    for (auto* view : list) {
+        if (gtk_window_is_active(view->toplevel()))
+            return view;
+    }
+    return list.empty() ? nullptr : list.back();
+}
+
+void GtkWindowView::build()
+{
+    m_toplevel = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_style_context_add_class(gtk_widget_get_style_context(m_toplevel), "tvrn2-form");
+    gtk_window_set_resizable(GTK_WINDOW(m_toplevel), FALSE);
+    m_fixed = gtk_fixed_new();
+    gtk_container_add(GTK_CONTAINER(m_toplevel), m_fixed);
+    measureFont();
+
+    g_signal_connect(m_toplevel, "delete-event", G_CALLBACK(onDelete), this);
+    g_signal_connect(m_toplevel, "focus-in-event", G_CALLBACK(onWindowFocus), this);
+    g_signal_connect(m_toplevel, "focus-out-event", G_CALLBACK(onWindowFocus), this);
+    g_signal_connect(m_fixed, "size-allocate", G_CALLBACK(onFixedAllocate), this);
+
+    windowChanged(WindowProperty::Caption);
+    windowChanged(WindowProperty::Icon);
+    applyWindowGeometry();
+    for (int number : m_window.controls())
+        buildControl(*m_window.control(number));
+    gtk_widget_show(m_fixed);
+    for (auto& [number, item] : m_items)
+        applyVisibility(*item);
+    gtk_widget_show(m_toplevel);
+    if (m_window.focus())
+        windowChanged(WindowProperty::Focus);
+}
+
+void GtkWindowView::measureFont()
+{
+    GObjectPtr<PangoLayout> layout(
+        gtk_widget_create_pango_layout(m_fixed, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    int width = 0;
+    int height = 0;
+    pango_layout_get_pixel_size(layout.get(), &width, &height);
+    m_units = DialogUnits(DialogUnits::averageCharWidth(width), height);
+}
+
+void GtkWindowView::applyWindowGeometry()
+{
+    const Rect& rect = m_window.rect();
+    gtk_widget_set_size_request(m_fixed, rect.width > 0 ? m_units.toPixelsX(rect.width) : -1,
+        rect.height > 0 ? m_units.toPixelsY(rect.height) : -1);
+    if (rect.x >= 0 && rect.y >= 0)
+        gtk_window_move(toplevel(), m_units.toPixelsX(rect.x), m_units.toPixelsY(rect.y));
+    else
+        gtk_window_set_position(toplevel(), GTK_WIN_POS_CENTER);
+}
+
+void GtkWindowView::buildControl(Control& control)
+{
+    auto item = std::make_unique<Item>();
+    item->view = this;
+    item->number = control.number();
+    GtkWidget* input = nullptr; // the widget whose signals carry the user's input
+
+    switch (control.kind()) {
+    case ControlKind::String:
+    case ControlKind::SingleLineString:
+    case ControlKind::Prompt:
+        item->widget = item->outer = gtk_label_new(nullptr);
+        gtk_label_set_xalign(GTK_LABEL(item->widget), 0.0f);
+        gtk_label_set_single_line_mode(GTK_LABEL(item->widget), control.kind() != ControlKind::String);
+        break;
+    case ControlKind::Entry:
+        item->widget = item->outer = input = gtk_entry_new();
+        gtk_entry_set_width_chars(GTK_ENTRY(item->widget), 1);
+        if (control.maxLength() > 0)
+            gtk_entry_set_max_length(GTK_ENTRY(item->widget), control.maxLength());
+        g_signal_connect(item->widget, "activate", G_CALLBACK(onActivate), item.get());
+        g_signal_connect(item->widget, "changed", G_CALLBACK(onChanged), item.get());
+        break;
+    case ControlKind::Combo:
+        item->outer = input = gtk_combo_box_text_new_with_entry();
+        item->widget = gtk_bin_get_child(GTK_BIN(item->outer));
+        g_signal_connect(item->widget, "activate", G_CALLBACK(onActivate), item.get());
+        g_signal_connect(item->widget, "changed", G_CALLBACK(onChanged), item.get());
+        break;
+    case ControlKind::Text: {
+        item->outer = gtk_scrolled_window_new(nullptr, nullptr);
+        gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(item->outer), GTK_SHADOW_IN);
+        item->widget = input = gtk_text_view_new();
+        gtk_text_view_set_wrap_mode(GTK_TEXT_VIEW(item->widget), GTK_WRAP_WORD_CHAR);
+        gtk_container_add(GTK_CONTAINER(item->outer), item->widget);
+        g_signal_connect(gtk_text_view_get_buffer(GTK_TEXT_VIEW(item->widget)), "changed",
+            G_CALLBACK(onTextBufferChanged), item.get());
+        break;
+    }
+    case ControlKind::Button:
+        item->widget = item->outer = input = gtk_button_new();
+        gtk_button_set_use_underline(GTK_BUTTON(item->widget), TRUE);
+        g_signal_connect(item->widget, "clicked", G_CALLBACK(onClicked), item.get());
+        break;
+    case ControlKind::Region:
+        item->widget = item->outer = input = gtk_event_box_new();
+        gtk_event_box_set_visible_window(GTK_EVENT_BOX(item->widget), FALSE);
+        gtk_event_box_set_above_child(GTK_EVENT_BOX(item->widget), TRUE);
+        break;
+    case ControlKind::List: {
+        item->outer = gtk_scrolled_window_new(nullptr, nullptr);
+        gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(item->outer), GTK_SHADOW_IN);
+        item->widget = input = gtk_tree_view_new();
+        gtk_container_add(GTK_CONTAINER(item->outer), item->widget);
+        g_signal_connect(item->widget, "row-activated", G_CALLBACK(onRowActivated), item.get());
+        g_signal_connect(gtk_tree_view_get_selection(GTK_TREE_VIEW(item->widget)), "changed",
+            G_CALLBACK(onSelectionChanged), item.get());
+        break;
+    }
+    case ControlKind::Container:
+        item->outer = gtk_event_box_new();
+        gtk_style_context_add_class(gtk_widget_get_style_context(item->outer), "tvrn2-container");
+        item->widget = input = item->outer;
+        item->box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+        gtk_container_add(GTK_CONTAINER(item->outer), item->box);
+        break;
+    case ControlKind::Image:
+        item->widget = item->outer = gtk_image_new();
+        break;
+    case ControlKind::MenuItem:
+        // Menus have no place in the form; the control lives in the model only.
+        return;
+    }
+
+    if (input)
+        connectInput(*item, input);
+    g_signal_connect_swapped(item->widget, "realize", G_CALLBACK(+[](gpointer data) {
+        auto* it = static_cast<Item*>(data);
+        if (it->live())
+            it->view->applyCursor(*it);
+    }),
+        item.get());
+    gtk_fixed_put(GTK_FIXED(m_fixed), item->outer, 0, 0);
+    auto& stored = *item;
+    m_items.emplace(control.number(), std::move(item));
+    place(stored);
+    applyText(stored);
+    applyList(stored);
+    applyLook(stored);
+    gtk_widget_show_all(stored.outer);
+    gtk_widget_set_sensitive(stored.outer, !control.disabled());
+}
+
+void GtkWindowView::connectInput(Item& item, GtkWidget* target)
+{
+    gtk_widget_add_events(target,
+        GDK_ENTER_NOTIFY_MASK | GDK_LEAVE_NOTIFY_MASK | GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK
+            | GDK_KEY_PRESS_MASK);
+    g_signal_connect(target, "enter-notify-event", G_CALLBACK(onCrossing), &item);
+    g_signal_connect(target, "leave-notify-event", G_CALLBACK(onCrossing), &item);
+    g_signal_connect(target, "motion-notify-event", G_CALLBACK(onMotion), &item);
+    g_signal_connect(target, "button-press-event", G_CALLBACK(onButtonPress), &item);
+    g_signal_connect(target, "key-press-event", G_CALLBACK(onKeyPress), &item);
+    g_signal_connect(target, "focus-in-event", G_CALLBACK(onFocusIn), &item);
+}
+
+void GtkWindowView::place(Item& item)
+{
+    const Control* control = item.control();
+    if (!control)
+        return;
+    const Rect& rect = control->requestedRect();
+    gtk_fixed_move(GTK_FIXED(m_fixed), item.outer, m_units.toPixelsX(rect.x), m_units.toPixelsY(rect.y));
+    gtk_widget_set_size_request(item.outer, rect.width > 0 ? m_units.toPixelsX(rect.width) : -1,
+        rect.height > 0 ? m_units.toPixelsY(rect.height) : -1);
+    if ((rect.width <= 0 || rect.height <= 0) && !item.measuring) {
+        // Auto-sized: report the size GTK gives it, so reading the control's
+        // size answers what the user sees.
+        item.measuring = true;
+        g_signal_connect(item.outer, "size-allocate",
+            G_CALLBACK(+[](GtkWidget*, GdkRectangle* a, gpointer data) {
+                auto* it = static_cast<Item*>(data);
+                if (!it->live())
+                    return;
+                if (auto* c = it->control())
+                    c->setMeasuredSize(
+                        it->view->m_units.toUnitsX(a->width), it->view->m_units.toUnitsY(a->height));
+            }),
+            &item);
+    }
+}
+
+void GtkWindowView::applyText(Item& item)
+{
+    const Control* control = item.control();
+    if (!control)
+        return;
+    m_updating = true;
+    const std::string& shown = control->screenText();
+    switch (control->kind()) {
+    case ControlKind::Prompt:
+        gtk_label_set_text_with_mnemonic(GTK_LABEL(item.widget), mnemonicLabel(shown).c_str());
+        break;
+    case ControlKind::String:
+    case ControlKind::SingleLineString:
+        gtk_label_set_text(GTK_LABEL(item.widget), shown.c_str());
+        break;
+    case ControlKind::Entry:
+    case ControlKind::Combo:
+        if (shown != gtk_entry_get_text(GTK_ENTRY(item.widget)))
+            gtk_entry_set_text(GTK_ENTRY(item.widget), shown.c_str());
+        break;
+    case ControlKind::Text: {
+        auto* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(item.widget));
+        GtkTextIter start, end;
+        gtk_text_buffer_get_bounds(buffer, &start, &end);
+        gchar* current = gtk_text_buffer_get_text(buffer, &start, &end, FALSE);
+        if (shown != current)
+            gtk_text_buffer_set_text(buffer, shown.c_str(), -1);
+        g_free(current);
+        break;
+    }
+    case ControlKind::Button:
+        gtk_button_set_label(GTK_BUTTON(item.widget), mnemonicLabel(shown).c_str());
+        applyLook(item); // the button made a new label
+        break;
+    case ControlKind::Image:
+        gtk_image_set_from_icon_name(
+            GTK_IMAGE(item.widget), shown.empty() ? "dialog-warning" : shown.c_str(), GTK_ICON_SIZE_DIALOG);
+        break;
+    case ControlKind::Region:
+    case ControlKind::List:
+    case ControlKind::Container:
+    case ControlKind::MenuItem:
+        break;
+    }
+    m_updating = false;
+}
+
+void GtkWindowView::applyLook(Item& item)
+{
+    const Control* control = item.control();
+    if (!control)
+        return;
+    gtk_widget_set_tooltip_text(
+        item.outer, control->tooltip().empty() ? nullptr : control->tooltip().c_str());
+    GtkWidget* label = nullptr;
+    if (GTK_IS_LABEL(item.widget))
+        label = item.widget;
+    else if (GTK_IS_BUTTON(item.widget))
+        label = gtk_bin_get_child(GTK_BIN(item.widget));
+    PangoAttrList* attrs = attributesFor(*control);
+    if (label && GTK_IS_LABEL(label))
+        gtk_label_set_attributes(GTK_LABEL(label), attrs);
+    else if (GTK_IS_ENTRY(item.widget))
+        gtk_entry_set_attributes(GTK_ENTRY(item.widget), attrs);
+    pango_attr_list_unref(attrs);
+}
+
+void GtkWindowView::applyCursor(Item& item)
+{
+    const Control* control = item.control();
+    if (!control)
+        return;
+    GdkCursor* cursor = cursorFor(gtk_widget_get_display(item.widget), control->cursor());
+    setWidgetCursor(item.widget, cursor);
+    if (cursor)
+        g_object_unref(cursor);
+}
+
+void GtkWindowView::applyVisibility(Item& item)
+{
+    const Control* control = item.control();
+    if (!control)
+        return;
+    bool visible = true;
+    const Control* at = control;
+    for (int depth = 0; at && depth < 64; ++depth) {
+        if (at->hidden()) {
+            visible = false;
+            break;
+        }
+        at = at->parent() ? m_window.control(at->parent()) : nullptr;
+    }
+    gtk_widget_set_visible(item.outer, visible);
+}
+
+void GtkWindowView::applyList(Item& item)
+{
+    const Control* control = item.control();
+    if (!control || control->kind() != ControlKind::List)
+        return;
+    m_updating = true;
+    auto* tree = GTK_TREE_VIEW(item.widget);
+    while (auto* column = gtk_tree_view_get_column(tree, 0))
+        gtk_tree_view_remove_column(tree, column);
+    const auto& columns = control->columns();
+    int count = std::max<int>(1, static_cast<int>(columns.size()));
+    std::vector<GType> types(static_cast<std::size_t>(count), G_TYPE_STRING);
+    item.store = gtk_list_store_newv(count, types.data());
+    for (int i = 0; i < count; ++i) {
+        auto* renderer = gtk_cell_renderer_text_new();
+        const ListColumn* model
+            = i < static_cast<int>(columns.size()) ? &columns[static_cast<std::size_t>(i)] : nullptr;
+        if (model && model->style) {
+            ListStyle style = control->listStyle(model->style);
+            if (style.colour >= 0) {
+                GdkRGBA rgba = rgbaOf(style.colour);
+                g_object_set(renderer, "foreground-rgba", &rgba, nullptr);
+            }
+            if (style.fontStyle & FontStyle::Underline)
+                g_object_set(renderer, "underline", PANGO_UNDERLINE_SINGLE, nullptr);
+            if (int weight = style.fontStyle & FontStyle::WeightMask)
+                g_object_set(renderer, "weight", weight, nullptr);
+        }
+        auto* column = gtk_tree_view_column_new_with_attributes(
+            model ? model->heading.c_str() : "", renderer, "text", i, nullptr);
+        if (model && model->width > 0) {
+            gtk_tree_view_column_set_sizing(column, GTK_TREE_VIEW_COLUMN_FIXED);
+            gtk_tree_view_column_set_fixed_width(column, m_units.toPixelsX(model->width));
+        }
+        gtk_tree_view_column_set_resizable(column, TRUE);
+        gtk_tree_view_append_column(tree, column);
+    }
+    for (const auto& row : control->rows()) {
+        GtkTreeIter iter;
+        gtk_list_store_append(item.store, &iter);
+        for (int i = 0; i < count && i < static_cast<int>(row.size()); ++i)
+            gtk_list_store_set(item.store, &iter, i, row[static_cast<std::size_t>(i)].c_str(), -1);
+    }
+    gtk_tree_view_set_model(tree, GTK_TREE_MODEL(item.store));
+    g_object_unref(item.store); // the tree view holds it now
+    gtk_tree_view_set_headers_visible(tree, !columns.empty());
+    if (int row = control->selectedRow()) {
+        GtkTreePath* path = gtk_tree_path_new_from_indices(row - 1, -1);
+        gtk_tree_selection_select_path(gtk_tree_view_get_selection(tree), path);
+        gtk_tree_view_scroll_to_cell(tree, path, nullptr, FALSE, 0, 0);
+        gtk_tree_path_free(path);
+    }
+    m_updating = false;
+}
+
+void GtkWindowView::windowChanged(WindowProperty property)
+{
+    switch (property) {
+    case WindowProperty::Caption:
+        gtk_window_set_title(toplevel(), m_window.caption().c_str());
+        break;
+    case WindowProperty::Icon: {
+        std::string icon = m_window.icon();
+        if (!icon.empty() && icon.front() == '~')
+            icon.erase(0, 1);
+        std::error_code missing;
+        if (!icon.empty() && std::filesystem::is_regular_file(icon, missing))
+            gtk_window_set_icon_from_file(toplevel(), icon.c_str(), nullptr);
+        else
+            gtk_window_set_icon_name(toplevel(), icon.empty() ? nullptr : icon.c_str());
+        break;
+    }
+    case WindowProperty::Rect:
+        applyWindowGeometry();
+        break;
+    case WindowProperty::Font:
+        // The desktop's font sets the dialog units; a font named for another
+        // system would only be substituted by a look-alike.
+        break;
+    case WindowProperty::Focus:
+        if (auto* target = widget(m_window.focus()))
+            gtk_widget_grab_focus(target);
+        break;
+    case WindowProperty::Controls:
+        for (int number : m_window.controls()) {
+            if (!m_items.count(number)) {
+                buildControl(*m_window.control(number));
+                if (auto found = m_items.find(number); found != m_items.end())
+                    applyVisibility(*found->second);
+            }
+        }
+        break;
+    }
+}
+
+void GtkWindowView::controlChanged(int number, ControlProperty property)
+{
+    auto found = m_items.find(number);
+    if (found == m_items.end())
+        return;
+    Item& item = *found->second;
+    switch (property) {
+    case ControlProperty::Text:
+    case ControlProperty::ScreenText:
+        applyText(item);
+        break;
+    case ControlProperty::Tooltip:
+    case ControlProperty::FontColour:
+    case ControlProperty::FontStyle:
+        applyLook(item);
+        break;
+    case ControlProperty::Cursor:
+        applyCursor(item);
+        break;
+    case ControlProperty::Hidden:
+    case ControlProperty::Parent:
+        for (auto& [n, each] : m_items)
+            applyVisibility(*each);
+        break;
+    case ControlProperty::Disabled:
+        if (const Control* control = item.control())
+            gtk_widget_set_sensitive(item.outer, !control->disabled());
+        break;
+    case ControlProperty::Rect:
+        place(item);
+        break;
+    case ControlProperty::Immediate:
+        break;
+    case ControlProperty::List:
+        // A selection the user just made comes back here; the list already shows it.
+        if (!m_updating)
+            applyList(item);
+        break;
+    }
+}
+
+void GtkWindowView::beep()
+{
+    gtk_widget_error_bell(m_toplevel);
+}
+
+GtkWidget* GtkWindowView::widget(int control) const
+{
+    auto found = m_items.find(control);
+    return found == m_items.end() ? nullptr : found->second->widget;
+}
+
+GtkWidget* GtkWindowView::containerWidget(int control) const
+{
+    auto found = m_items.find(control);
+    return found == m_items.end() ? nullptr : found->second->box;
+}
+
+GdkRectangle GtkWindowView::pixelRect(int number) const
+{
+    const Control* control = m_window.control(number);
+    if (!control)
+        return { 0, 0, 0, 0 };
+    Rect rect = control->rect();
+    return { m_units.toPixelsX(rect.x), m_units.toPixelsY(rect.y), m_units.toPixelsX(rect.width),
+        m_units.toPixelsY(rect.height) };
+}
+
+gboolean GtkWindowView::onDelete(GtkWidget*, GdkEvent*, gpointer data)
+{
+    auto* view = static_cast<GtkWindowView*>(data);
+    if (!view->m_destroying)
+        view->m_window.inputWindowEvent(Event::CloseWindow);
+    return TRUE; // the window model decides whether it closes
+}
+
+gboolean GtkWindowView::onWindowFocus(GtkWidget*, GdkEventFocus* event, gpointer data)
+{
+    auto* view = static_cast<GtkWindowView*>(data);
+    if (view->m_destroying)
+        return FALSE;
+    if (event->in) {
+        auto& list = views();
+        list.erase(std::remove(list.begin(), list.end(), view), list.end());
+        list.push_back(view);
+    }
+    view->m_window.inputWindowEvent(event->in ? Event::GainFocus : Event::LoseFocus);
+    return FALSE;
+}
+
+void GtkWindowView::onFixedAllocate(GtkWidget*, GdkRectangle* allocation, gpointer data)
+{
+    auto* view = static_cast<GtkWindowView*>(data);
+    if (view->m_destroying)
+        return;
+    if (allocation->width == view->m_allocatedWidth && allocation->height == view->m_allocatedHeight)
+        return;
+    view->m_allocatedWidth = allocation->width;
+    view->m_allocatedHeight = allocation->height;
+    view->m_window.inputWindowEvent(Event::Sized);
+}
+
+void GtkWindowView::onClicked(GtkButton*, gpointer data)
+{
+    auto* item = static_cast<Item*>(data);
+    if (!item->live())
+        return;
+    int code = item->pointerCode >= 0 ? item->pointerCode : item->keyCode;
+    item->pointerCode = -1;
+    item->window().inputClick(item->number, code);
+}
+
+gboolean GtkWindowView::onButtonPress(GtkWidget*, GdkEventButton* event, gpointer data)
+{
+    auto* item = static_cast<Item*>(data);
+    if (!item->live() || event->type != GDK_BUTTON_PRESS)
+        return FALSE;
+    int code = buttonCode(event->button);
+    if (!code)
+        return FALSE;
+    code |= modifierBits(event->state);
+    item->pointerCode = code;
+    // An alerted mouse button raises the alert event in place of its usual effect.
+    return item->window().inputKey(item->number, code);
+}
+
+gboolean GtkWindowView::onKeyPress(GtkWidget*, GdkEventKey* event, gpointer data)
+{
+    auto* item = static_cast<Item*>(data);
+    if (!item->live())
+        return FALSE;
+    int code = keyCodeOf(event);
+    if (!code)
+        return FALSE;
+    item->pointerCode = -1;
+    item->keyCode = code;
+    return item->window().inputKey(item->number, code);
+}
+
+void GtkWindowView::onActivate(GtkEntry*, gpointer data)
+{
+    auto* item = static_cast<Item*>(data);
+    if (item->live())
+        item->window().inputClick(item->number, KeyCode::Enter);
+}
+
+void GtkWindowView::onChanged(GtkEditable* editable, gpointer data)
+{
+    auto* item = static_cast<Item*>(data);
+    if (!item->live() || item->view->m_updating)
+        return;
+    item->window().inputScreenText(item->number, gtk_entry_get_text(GTK_ENTRY(editable)));
+}
+
+void GtkWindowView::onTextBufferChanged(GtkTextBuffer* buffer, gpointer data)
+{
+    auto* item = static_cast<Item*>(data);
+    if (!item->live() || item->view->m_updating)
+        return;
+    GtkTextIter start, end;
+    gtk_text_buffer_get_bounds(buffer, &start, &end);
+    gchar* text = gtk_text_buffer_get_text(buffer, &start, &end, FALSE);
+    item->window().inputScreenText(item->number, text);
+    g_free(text);
+}
+
+namespace {
+// The pointer in dialog units from the window's client origin.
+std::pair<int, int> pointerUnits(GtkWidget* fixed, const DialogUnits& units, double rootX, double rootY)
+{
+    int originX = 0;
+    int originY = 0;
+    if (auto* window = gtk_widget_get_window(fixed))
+        gdk_window_get_origin(window, &originX, &originY);
+    GtkAllocation allocation;
+    gtk_widget_get_allocation(fixed, &allocation);
+    if (!gtk_widget_get_has_window(fixed)) {
+        originX += allocation.x;
+        originY += allocation.y;
+    }
+    return { units.toUnitsX(static_cast<int>(rootX) - originX),
+        units.toUnitsY(static_cast<int>(rootY) - originY) };
+}
+} // namespace
+
+gboolean GtkWindowView::onCrossing(GtkWidget*, GdkEventCrossing* event, gpointer data)
+{
+    auto* item = static_cast<Item*>(data);
+    if (!item->live() || event->detail == GDK_NOTIFY_INFERIOR)
+        return FALSE;
+    auto [x, y] = pointerUnits(item->view->m_fixed, item->view->m_units, event->x_root, event->y_root);
+    item->window().inputMouse(
+        item->number, event->type == GDK_ENTER_NOTIFY ? Event::MouseIn : Event::MouseOut, x, y);
+    return FALSE;
+}
+
+gboolean GtkWindowView::onMotion(GtkWidget*, GdkEventMotion* event, gpointer data)
+{
+    auto* item = static_cast<Item*>(data);
+    if (!item->live())
+        return FALSE;
+    auto [x, y] = pointerUnits(item->view->m_fixed, item->view->m_units, event->x_root, event->y_root);
+    item->window().inputMouse(item->number, Event::MouseMove, x, y);
+    return FALSE;
+}
+
+gboolean GtkWindowView::onFocusIn(GtkWidget*, GdkEventFocus*, gpointer data)
+{
+    auto* item = static_cast<Item*>(data);
+    if (item->live())
+        item->window().inputFocus(item->number);
+    return FALSE;
+}
+
+void GtkWindowView::onRowActivated(GtkTreeView*, GtkTreePath*, GtkTreeViewColumn*, gpointer data)
+{
+    auto* item = static_cast<Item*>(data);
+    if (item->live())
+        item->window().inputClick(item->number, KeyCode::Enter);
+}
+
+void GtkWindowView::onSelectionChanged(GtkTreeSelection* selection, gpointer data)
+{
+    auto* item = static_cast<Item*>(data);
+    if (!item->live() || item->view->m_updating)
+        return;
+    GtkTreeModel* model = nullptr;
+    GtkTreeIter iter;
+    int row = 0;
+    if (gtk_tree_selection_get_selected(selection, &model, &iter)) {
+        GtkTreePath* path = gtk_tree_model_get_path(model, &iter);
+        row = gtk_tree_path_get_indices(path)[0] + 1;
+        gtk_tree_path_free(path);
+    }
+    auto* control = item->control();
+    if (!control || !control->takesInput() || row == control->selectedRow())
+        return;
+    item->view->m_updating = true;
+    control->setSelectedRow(row);
+    item->view->m_updating = false;
+    item->window().post(Event::NewSelection, item->number);
+}
+
+} // namespace tvrn2
