@@ -197,9 +197,7 @@ void Window::setTimer(int hundredths)
     m_timerId = m_loop.startTimer(std::chrono::milliseconds(hundredths * 10), [this, alive = alive()] {
         if (alive.expired())
             return;
-        bool waiting = std::any_of(
-            m_queue.begin(), m_queue.end(), [](const WindowEvent& e) { return e.event == Event::Timer; });
-        if (!waiting)
+        if (pending(Event::Timer) == 0)
             post(Event::Timer);
     });
 }
@@ -210,6 +208,12 @@ void Window::post(Event event, int control, int keyCode)
         return;
     m_queue.push_back({ event, control, keyCode });
     schedule();
+}
+
+std::size_t Window::pending(Event event) const
+{
+    return static_cast<std::size_t>(std::count_if(
+        m_queue.begin(), m_queue.end(), [event](const WindowEvent& e) { return e.event == event; }));
 }
 
 bool Window::run(Handler handler)

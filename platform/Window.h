@@ -82,6 +82,7 @@ public:
 
     void post(Event event, int control = 0, int keyCode = -1);
     std::size_t pending() const { return m_queue.size(); }
+    std::size_t pending(Event event) const;
 
     // Runs the window's events through the handler until the window closes
     // or the handler leaves. False when the loop gave up (headless only).
