@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -37,6 +38,16 @@ Stamp stampOf(const std::string& path)
         return {};
     auto ns = [](const timespec& t) { return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec; };
     return { true, info.st_dev, info.st_ino, info.st_size, ns(info.st_mtim), ns(info.st_ctim) };
+}
+
+// Modified less than two seconds ago (or in the future): another change
+// within the same timestamp tick could still be invisible to stat.
+bool recentlyModified(const Stamp& stamp)
+{
+    timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    std::int64_t nowNs = static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+    return nowNs - stamp.modifiedNs < 2000000000;
 }
 
 std::string_view hiveOf(HKEY key)
@@ -200,18 +211,28 @@ private:
     {
         std::string path = registryStorePath();
         Stamp now = stampOf(path);
-        if (m_loaded && path == m_path && now == m_stamp)
+        bool same = m_loaded && path == m_path && now == m_stamp;
+        if (same && !recentlyModified(now))
+            return;
+        std::optional<std::string> text;
+        if (now.exists)
+            text = readWholeFile(path);
+        // File times are coarse: an edit that keeps the size within the
+        // same tick shows only in the bytes.
+        if (same && text && *text == m_text)
             return;
         m_path = std::move(path);
         m_stamp = now;
         m_loaded = true;
         m_document = {};
+        m_text.clear();
         m_damaged = false;
         if (!now.exists)
             return;
         std::vector<RegistryProblem> problems;
-        if (auto text = readWholeFile(m_path)) {
-            m_document = parseRegistryText(*text, problems);
+        if (text) {
+            m_text = std::move(*text);
+            m_document = parseRegistryText(m_text, problems);
         } else {
             problems.push_back({ 0, std::string("it cannot be read: ") + std::strerror(errno) });
         }
@@ -235,13 +256,15 @@ private:
     std::int32_t save()
     {
         int error = makeFolders(settingsFolder());
+        std::string text = formatRegistryText(m_document);
         if (!error)
-            error = writeFileAtomically(m_path, formatRegistryText(m_document));
+            error = writeFileAtomically(m_path, text);
         if (error) {
             m_loaded = false; // what is in memory now differs from the file: read it again
             return error == ENOSPC ? ERROR_DISK_FULL : ERROR_REGISTRY_IO_FAILED;
         }
         m_stamp = stampOf(m_path);
+        m_text = std::move(text);
         return ERROR_SUCCESS;
     }
 
@@ -339,6 +362,7 @@ private:
     bool m_loaded { false };
     bool m_damaged { false };
     RegistryDocument m_document;
+    std::string m_text; // the file's bytes that m_document was read from
     std::string m_reportedPath;
     Stamp m_reportedStamp;
     std::map<HKEY, OpenKey> m_handles;

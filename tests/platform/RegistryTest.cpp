@@ -90,6 +90,21 @@ TEST_F(RegistryTest, ValuesOfEveryTypeComeBackFromTheFile)
     regCloseKey(again);
 }
 
+TEST_F(RegistryTest, EditKeepingSizeAndTimeIsSeen)
+{
+    const std::string layout
+        = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\X]\n\"v\"=\"%\"\n";
+    for (char digit : std::string("1234")) {
+        std::string text = layout;
+        text.replace(text.find('%'), 1, 1, digit);
+        temp.write("tvrn2/registry.reg", text); // in place: same inode, same size
+        HKEY key = 0;
+        ASSERT_EQ(regOpenKeyEx(HKEY_CURRENT_USER, "Software\\X", 0, KEY_READ, &key), ERROR_SUCCESS);
+        EXPECT_EQ(query(key, "v"), std::string(1, digit) + '\0');
+        regCloseKey(key);
+    }
+}
+
 TEST_F(RegistryTest, BufferTooSmallGivesTheSizeNeeded)
 {
     HKEY key = create(HKEY_CURRENT_USER, "Software\\Sizes");
