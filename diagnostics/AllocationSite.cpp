@@ -9,11 +9,15 @@ thread_local long siteLine = 0;
 } // namespace
 
 AllocationSite::AllocationSite(std::source_location where)
+    : AllocationSite(where.file_name(), long(where.line()))
+{ }
+
+AllocationSite::AllocationSite(const char* file, long line)
     : m_previousFile(siteFile)
     , m_previousLine(siteLine)
 {
-    siteFile = where.file_name();
-    siteLine = long(where.line());
+    siteFile = file;
+    siteLine = line;
 }
 
 AllocationSite::~AllocationSite()

@@ -15,6 +15,7 @@ namespace tvrn2 {
 class AllocationSite {
 public:
     explicit AllocationSite(std::source_location where = std::source_location::current());
+    AllocationSite(const char* file, long line);
     ~AllocationSite();
     AllocationSite(const AllocationSite&) = delete;
     AllocationSite& operator=(const AllocationSite&) = delete;

@@ -25,7 +25,7 @@ constexpr std::size_t ReportLineCapacity = 127;
 struct LeakRecord {
     const void* item = nullptr;
     std::size_t size = 0;
-    const char* file = nullptr;
+    std::string file; // copied: the site's text may not outlive the item
     long line = 0;
     const void* caller = nullptr;
     LeakType type = LeakType::Memory;
@@ -70,10 +70,11 @@ struct Tracker {
     {
         if (!item || !active.load(std::memory_order_relaxed))
             return;
-        LeakRecord record { item, size, AllocationSite::currentFile(), AllocationSite::currentLine(), caller,
-            type, window, heap, nextSequence++ };
         try {
-            records.insert_or_assign(item, record);
+            const char* file = AllocationSite::currentFile();
+            LeakRecord record { item, size, file ? file : "", AllocationSite::currentLine(), caller, type,
+                window, heap, nextSequence++ };
+            records.insert_or_assign(item, std::move(record));
         } catch (const std::bad_alloc&) {
             // Only this record is lost.
         }
@@ -285,7 +286,7 @@ std::string reportLine(const std::string& path, const LeakRecord& record, Servic
 {
     bool memory = record.type == LeakType::Memory;
     std::string line = path;
-    if (record.file && record.line) {
+    if (!record.file.empty() && record.line) {
         line += memory ? " : Leak detected in file " : " : Resource Leak detected in file ";
         line += record.file;
         line += ", line " + std::to_string(record.line);
