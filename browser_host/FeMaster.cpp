@@ -15,13 +15,6 @@ std::int32_t instances = 0;
 
 constexpr std::int32_t maxInstanceNumber = 1000;
 
-std::string currentDirectory()
-{
-    std::error_code error;
-    auto path = std::filesystem::current_path(error);
-    return error ? std::string(".") : path.string();
-}
-
 // Four decimal digits: shorter numbers get leading zeros, longer ones keep their first four.
 std::string fourDigits(std::uint32_t number)
 {
@@ -36,6 +29,13 @@ std::string fourDigits(std::uint32_t number)
 std::int32_t FeMaster::instanceCounter()
 {
     return instances;
+}
+
+std::string FeMaster::currentDirectory()
+{
+    std::error_code error;
+    auto path = std::filesystem::current_path(error);
+    return error ? std::string(".") : path.string();
 }
 
 void FeMaster::FeDebug()

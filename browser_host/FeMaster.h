@@ -131,6 +131,9 @@ public:
     std::uint8_t CONTROLSETTOHIDDEN { 0 };
 
 private:
+    // The working directory, without a trailing "/".
+    static std::string currentDirectory();
+
     // The temporary directory with its trailing "/", as the platform reports
     // it, into WINDOWSTEMPDIR and TEMPULONG; blank when the query failed.
     std::string queryTempDirectory();

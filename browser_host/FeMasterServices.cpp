@@ -23,13 +23,6 @@ namespace fs = std::filesystem;
 
 constexpr std::size_t fileRecordSize = 4096;
 
-std::string currentDirectory()
-{
-    std::error_code error;
-    auto path = fs::current_path(error);
-    return error ? std::string(".") : path.string();
-}
-
 bool mentionsWebAddress(std::string_view path)
 {
     return path.find("www") != std::string_view::npos || path.find("http") != std::string_view::npos

@@ -1,6 +1,7 @@
 #include "platform/Shell.h"
 
 #include "platform/FixedText.h"
+#include "platform/GLibPtr.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -13,20 +14,10 @@
 namespace tvrn2 {
 namespace {
 
-struct ObjectUnref {
-    void operator()(gpointer object) const { g_object_unref(object); }
-};
-template <typename T> using GObjectPtr = std::unique_ptr<T, ObjectUnref>;
-
 struct ErrorFree {
     void operator()(GError* error) const { g_error_free(error); }
 };
 using ErrorPtr = std::unique_ptr<GError, ErrorFree>;
-
-struct CharsFree {
-    void operator()(char* text) const { g_free(text); }
-};
-using CharsPtr = std::unique_ptr<char, CharsFree>;
 
 int resultForError(const GError* error)
 {
@@ -122,7 +113,7 @@ int checkPath(const std::string& path)
 
 int launchFile(GFile* file)
 {
-    CharsPtr path(g_file_get_path(file));
+    GCharsPtr path(g_file_get_path(file));
     if (!path)
         return ShellResult::FileNotFound;
     if (int checked = checkPath(path.get()); checked != ShellResult::Opened)

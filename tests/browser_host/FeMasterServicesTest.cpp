@@ -18,7 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::CapturedDebugOutput;
 using test::ScopedEnv;
-using test::ScriptedMaster;
 using test::TempDir;
 
 // Installs scripted message boxes for one test.
@@ -323,24 +322,6 @@ TEST(FeMasterWait, WaitsOnTheLoopUnderTheWaitCursor)
     EXPECT_LT(loop.now(), std::chrono::milliseconds(4000));
     EXPECT_TRUE(cursorDuringWait);
     EXPECT_FALSE(WaitCursor::shown());
-}
-
-TEST(FeMasterRegistry, GetIEPageSetupNamesTheOrientation)
-{
-    const ScriptedMaster::Key orientation { "hkey_current_user",
-        "software\\microsoft\\internet explorer\\pagesetup", "orientation" };
-    const ScriptedMaster::Key header { "hkey_current_user",
-        "software\\microsoft\\internet explorer\\pagesetup", "header" };
-    for (auto [stored, expected] :
-        { std::pair { "1", "portrait" }, { "2", "landscape" }, { "3", "3" }, { "", "" } }) {
-        ScriptedMaster master;
-        master.registry[orientation] = stored;
-        master.registry[header] = "&w&bPage &p of &P";
-        master.GetIEPageSetup();
-        EXPECT_EQ(master.IEPRINTERORIENTATION.clipped(), expected) << stored;
-        EXPECT_EQ(master.IEPRINTERHEADER.clipped(), "&w&bPage &p of &P");
-        EXPECT_EQ(master.IEPRINTERFOOTER.clipped(), "");
-    }
 }
 
 } // namespace
