@@ -28,7 +28,11 @@ DownloadBar::DownloadBar()
     , m_label(gtk_label_new(""))
     , m_progress(gtk_progress_bar_new())
 {
+    // Held here as well as by their parents: the host may destroy the window first.
     g_object_ref_sink(m_revealer);
+    g_object_ref_sink(m_bar);
+    g_object_ref_sink(m_label);
+    g_object_ref_sink(m_progress);
     gtk_revealer_set_transition_type(GTK_REVEALER(m_revealer), GTK_REVEALER_TRANSITION_TYPE_NONE);
     gtk_label_set_xalign(GTK_LABEL(m_label), 0);
     gtk_label_set_line_wrap(GTK_LABEL(m_label), TRUE);
@@ -45,9 +49,10 @@ DownloadBar::DownloadBar()
         { Button::Stop, "S_top" },
         { Button::Close, "_Close" },
     };
-    for (auto [button, label] : labels)
-        m_buttons.emplace_back(
-            button, gtk_info_bar_add_button(GTK_INFO_BAR(m_bar), label, static_cast<int>(button)));
+    for (auto [button, label] : labels) {
+        GtkWidget* widget = gtk_info_bar_add_button(GTK_INFO_BAR(m_bar), label, static_cast<int>(button));
+        m_buttons.emplace_back(button, GTK_WIDGET(g_object_ref(widget)));
+    }
     g_signal_connect(m_bar, "response", G_CALLBACK(onResponse), this);
     gtk_container_add(GTK_CONTAINER(m_revealer), m_bar);
     gtk_widget_show_all(m_bar);
@@ -60,6 +65,11 @@ DownloadBar::~DownloadBar()
 {
     g_signal_handlers_disconnect_by_data(m_bar, this);
     gtk_widget_destroy(m_revealer);
+    for (auto& [button, widget] : m_buttons)
+        g_object_unref(widget);
+    g_object_unref(m_progress);
+    g_object_unref(m_label);
+    g_object_unref(m_bar);
     g_object_unref(m_revealer);
 }
 

@@ -46,7 +46,8 @@ private:
     static void onResponse(GtkWidget* bar, int response, DownloadBar* self);
     void show(const std::string& text, int messageType, std::vector<Button> buttons, bool progress);
 
-    GtkWidget* m_revealer; // one reference held here; the rest belong to it
+    // One reference each held here besides their parents'.
+    GtkWidget* m_revealer;
     GtkWidget* m_bar;
     GtkWidget* m_label;
     GtkWidget* m_progress;

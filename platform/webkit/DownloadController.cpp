@@ -62,10 +62,13 @@ DownloadController::DownloadController(
 
 DownloadController::~DownloadController()
 {
-    g_signal_handler_disconnect(m_context, m_startedHandler);
+    if (g_signal_handler_is_connected(m_context, m_startedHandler))
+        g_signal_handler_disconnect(m_context, m_startedHandler);
     for (auto& download : m_downloads) {
-        for (gulong handler : download->handlers)
-            g_signal_handler_disconnect(download->download.get(), handler);
+        for (gulong handler : download->handlers) {
+            if (g_signal_handler_is_connected(download->download.get(), handler))
+                g_signal_handler_disconnect(download->download.get(), handler);
+        }
         // WebKit removes both names of a cancelled download itself.
         if (!download->done())
             webkit_download_cancel(download->download.get());

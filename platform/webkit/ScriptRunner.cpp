@@ -73,8 +73,11 @@ ScriptRunner::ScriptRunner(WebKitWebView* view, std::string worldName)
 
 ScriptRunner::~ScriptRunner()
 {
-    g_signal_handler_disconnect(m_view, m_dialogHandler);
-    g_signal_handler_disconnect(m_view, m_terminatedHandler);
+    // A destroyed view has dropped its handlers already.
+    for (auto handler : { m_dialogHandler, m_terminatedHandler }) {
+        if (g_signal_handler_is_connected(m_view, handler))
+            g_signal_handler_disconnect(m_view, handler);
+    }
 }
 
 ScriptResult ScriptRunner::run(std::string_view script, std::chrono::milliseconds timeout)

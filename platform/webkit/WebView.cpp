@@ -132,6 +132,11 @@ WebView::WebView(WebViewOptions options)
     m_view = WEBKIT_WEB_VIEW(g_object_new(
         WEBKIT_TYPE_WEB_VIEW, "web-context", m_context, "user-content-manager", userContent.get(), nullptr));
 
+    // Our own references: the host may destroy its window (and with it these
+    // widgets) before this object goes, and the handlers must still be undone.
+    g_object_ref_sink(m_view);
+    m_finder = GObjectPtr<WebKitFindController>::ref(webkit_web_view_get_find_controller(m_view));
+
     m_box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
     g_object_ref_sink(m_box);
     gtk_box_pack_start(GTK_BOX(m_box), GTK_WIDGET(m_view), TRUE, TRUE, 0);
@@ -154,21 +159,22 @@ WebView::WebView(WebViewOptions options)
     g_signal_connect(m_view, "load-changed", G_CALLBACK(onLoadChangedSignal), this);
     g_signal_connect(m_view, "load-failed", G_CALLBACK(onLoadFailedSignal), this);
     g_signal_connect(m_view, "decide-policy", G_CALLBACK(onDecidePolicy), this);
-    WebKitFindController* finder = webkit_web_view_get_find_controller(m_view);
-    g_signal_connect(finder, "found-text", G_CALLBACK(onFoundText), this);
-    g_signal_connect(finder, "failed-to-find-text", G_CALLBACK(onFailedToFindText), this);
+    g_signal_connect(m_finder.get(), "found-text", G_CALLBACK(onFoundText), this);
+    g_signal_connect(m_finder.get(), "failed-to-find-text", G_CALLBACK(onFailedToFindText), this);
 }
 
 WebView::~WebView()
 {
     g_signal_handlers_disconnect_by_data(m_view, this);
-    g_signal_handlers_disconnect_by_data(webkit_web_view_get_find_controller(m_view), this);
+    g_signal_handlers_disconnect_by_data(m_finder.get(), this);
     m_document.reset();
     m_scripts.reset();
     m_downloads.reset();
     m_bar.reset();
     gtk_widget_destroy(m_box);
     g_object_unref(m_box);
+    m_finder.reset();
+    g_object_unref(m_view);
     if (m_pageSetup)
         g_object_unref(m_pageSetup);
     g_object_unref(m_context);
@@ -254,17 +260,17 @@ void WebView::find(const std::string& text)
 
 void WebView::findNext()
 {
-    webkit_find_controller_search_next(webkit_web_view_get_find_controller(m_view));
+    webkit_find_controller_search_next(m_finder.get());
 }
 
 void WebView::findPrevious()
 {
-    webkit_find_controller_search_previous(webkit_web_view_get_find_controller(m_view));
+    webkit_find_controller_search_previous(m_finder.get());
 }
 
 void WebView::findFinish()
 {
-    webkit_find_controller_search_finish(webkit_web_view_get_find_controller(m_view));
+    webkit_find_controller_search_finish(m_finder.get());
 }
 
 GtkWidget* WebView::toplevelWindow() const

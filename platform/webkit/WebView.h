@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/GObjectPtr.h"
 #include "platform/webkit/DocumentBridge.h"
 #include "platform/webkit/DownloadBar.h"
 #include "platform/webkit/DownloadController.h"
@@ -15,6 +16,7 @@ typedef struct _GtkWidget GtkWidget;
 typedef struct _GtkPageSetup GtkPageSetup;
 typedef struct _WebKitWebView WebKitWebView;
 typedef struct _WebKitWebContext WebKitWebContext;
+typedef struct _WebKitFindController WebKitFindController;
 
 namespace tvrn2 {
 
@@ -112,7 +114,8 @@ private:
 
     std::shared_ptr<WebView*> m_self; // async callbacks hold a weak copy
     GtkWidget* m_box; // one reference held here
-    WebKitWebView* m_view; // owned by m_box
+    WebKitWebView* m_view; // one reference held here, one by m_box
+    GObjectPtr<WebKitFindController> m_finder;
     WebKitWebContext* m_context; // one reference held here
     GtkPageSetup* m_pageSetup { nullptr };
     std::unique_ptr<DownloadBar> m_bar;

@@ -59,7 +59,8 @@ protected:
     void TearDown() override
     {
         view.reset();
-        gtk_widget_destroy(window);
+        if (window)
+            gtk_widget_destroy(window);
     }
 
     ::testing::AssertionResult load(const std::string& path)
@@ -495,6 +496,27 @@ TEST_F(WebViewTest, ExistingFileIsReplacedOnlyWhenTheUserSaysSo)
     EXPECT_EQ(downloadEvents, (std::vector<Kind> { Kind::Started, Kind::Cancelled }));
     EXPECT_EQ(test::TempDir::read(saved("notes.txt")), "new contents");
     EXPECT_FALSE(std::filesystem::exists(m_downloads.path() / "notes.txt")) << "the server's ../ was obeyed";
+}
+
+TEST_F(WebViewTest, OutlivesTheWindowItWasShownIn)
+{
+    // Windows close before their browser objects let go of the view.
+    server.route("/p", page("P", "p"));
+    ASSERT_TRUE(load("/p"));
+    int complaints = 0;
+    auto count
+        = [](const gchar*, GLogLevelFlags, const gchar*, gpointer counter) { ++*static_cast<int*>(counter); };
+    auto levels = GLogLevelFlags(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING);
+    guint gobject = g_log_set_handler("GLib-GObject", levels, count, &complaints);
+    guint gtk = g_log_set_handler("Gtk", levels, count, &complaints);
+    guint plain = g_log_set_handler(nullptr, levels, count, &complaints);
+    gtk_widget_destroy(std::exchange(window, nullptr));
+    view->downloadBar()->showFailed("late.bin", "a download ending after the window");
+    view.reset();
+    g_log_remove_handler("GLib-GObject", gobject);
+    g_log_remove_handler("Gtk", gtk);
+    g_log_remove_handler(nullptr, plain);
+    EXPECT_EQ(complaints, 0);
 }
 
 } // namespace
