@@ -2,6 +2,8 @@
 
 #include "platform/FixedText.h"
 
+#include <filesystem>
+
 namespace tvrn2 {
 namespace {
 ScriptedDialogs headless;
@@ -38,6 +40,18 @@ std::vector<FileFilter> parseFilterList(std::string_view filters)
     return result;
 }
 
+void enterChosenFolder(const std::string& chosen, int flags)
+{
+    if (chosen.empty() || (flags & FileFlag::KeepDirectory))
+        return;
+    std::filesystem::path folder = chosen;
+    if (!(flags & FileFlag::Directory))
+        folder = folder.parent_path();
+    std::error_code ignored;
+    if (!folder.empty())
+        std::filesystem::current_path(folder, ignored);
+}
+
 Dialogs& dialogs()
 {
     return installedDialogs ? *installedDialogs : headless;
@@ -57,6 +71,7 @@ std::string ScriptedDialogs::openFile(const OpenFileRequest& request)
         return {};
     auto answer = std::move(m_files.front());
     m_files.pop_front();
+    enterChosenFolder(answer, request.flags);
     return answer;
 }
 

@@ -56,6 +56,11 @@ protected:
     ~Dialogs() = default;
 };
 
+// What every open-file dialog does after the user chose: unless the request
+// keeps the directory, the chosen file's folder (a chosen folder itself)
+// becomes the working directory. A folder that cannot be entered is left alone.
+void enterChosenFolder(const std::string& chosen, int flags);
+
 // The dialogs in use; headless until a window system installs its own.
 Dialogs& dialogs();
 Dialogs* setDialogs(Dialogs* installed);

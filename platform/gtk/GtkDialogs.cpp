@@ -58,6 +58,7 @@ std::string GtkDialogs::openFile(const OpenFileRequest& request)
     }
     gtk_widget_destroy(dialog);
     g_object_unref(dialog);
+    enterChosenFolder(chosen, request.flags);
     return chosen;
 }
 
