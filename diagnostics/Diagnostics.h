@@ -6,7 +6,7 @@ class MemoryArena;
 
 // The program's diagnostics around its run. `startDiagnostics` comes first at
 // start-up, before the application's objects exist: it switches leak tracking
-// on and reserves the memory arena. `stopDiagnostics` comes last at shut-down,
+// on, reserves the memory arena and sends uncaught exceptions to the trace log. `stopDiagnostics` comes last at shut-down,
 // after the application's own teardown: it switches leak tracking off and
 // writes the leak report.
 void startDiagnostics();
