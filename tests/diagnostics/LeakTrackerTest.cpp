@@ -232,6 +232,29 @@ TEST_F(LeakTrackerTest, ItemsReleasedByTheProgramAfterTheReportAreNotReleasedAga
     EXPECT_EQ(imports().HeapFree(heap, 0, reused), 1) << "the new block must still be live";
 }
 
+// Holds a tracked block in a static object, as a program-wide queue might,
+// and releases it when static objects are destroyed at exit.
+struct StaticHolder {
+    void* block = nullptr;
+    ~StaticHolder()
+    {
+        std::fprintf(stderr, "holder released: %d\n", imports().HeapFree(pw_GetProcessHeap(), 0, block));
+    }
+};
+
+TEST(LeakTrackerExitTest, ReportedItemsAreReleasedOnlyAfterStaticObjectsAreGone)
+{
+    EXPECT_EXIT(
+        {
+            static StaticHolder holder;
+            LeakTracker::activate();
+            holder.block = imports().HeapAlloc(pw_GetProcessHeap(), 0, 24);
+            LeakTracker::deactivate();
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "Leak detected of 24 bytes(.|\n)*holder released: 1");
+}
+
 TEST_F(LeakTrackerTest, PensTaskMemoryAndStringsAreReportedButNotReleased)
 {
     activate();
