@@ -173,6 +173,9 @@ public:
     void setColumnStyle(int column, int style);
     const ListHit& mouseHit() const { return m_mouseHit; }
     void setMouseHit(ListHit hit) { m_mouseHit = hit; }
+    // Where the mouse button last went down over the list.
+    const ListHit& mouseDownHit() const { return m_mouseDownHit; }
+    void setMouseDownHit(ListHit hit) { m_mouseDownHit = hit; }
 
 private:
     void changed(ControlProperty property);
@@ -203,6 +206,7 @@ private:
     std::vector<std::pair<int, ListStyle>> m_listStyles;
     int m_selectedRow { 0 };
     ListHit m_mouseHit;
+    ListHit m_mouseDownHit;
 };
 
 } // namespace tvrn2
