@@ -1,6 +1,6 @@
 #include "platform/LiveRegistry.h"
 
-#include "platform/GLibPtr.h"
+#include "platform/GObjectPtr.h"
 #include "platform/TextCase.h"
 
 #include <cstdlib>
@@ -31,7 +31,7 @@ std::string commandOf(GAppInfo* app)
 
 std::string commandForType(const char* contentType)
 {
-    GObjectPtr<GAppInfo> app(g_app_info_get_default_for_type(contentType, FALSE));
+    auto app = GObjectPtr<GAppInfo>::adopt(g_app_info_get_default_for_type(contentType, FALSE));
     return commandOf(app.get());
 }
 
@@ -42,7 +42,7 @@ std::string commandForExtension(std::string_view extension)
         return {};
     std::string sample = "file." + std::string(extension);
     gboolean uncertain = FALSE;
-    GCharsPtr type(g_content_type_guess(sample.c_str(), nullptr, 0, &uncertain));
+    GCharPtr type(g_content_type_guess(sample.c_str(), nullptr, 0, &uncertain));
     if (!type || g_content_type_is_unknown(type.get()))
         return {};
     return commandForType(type.get());
@@ -79,7 +79,7 @@ std::vector<RegistryValue> liveRegistryValues(std::string_view keyPath)
     std::string_view below = std::string_view(key).substr(classesRoot.size());
 
     if (below == "mailto\\shell\\open\\command") {
-        GObjectPtr<GAppInfo> app(g_app_info_get_default_for_uri_scheme("mailto"));
+        auto app = GObjectPtr<GAppInfo>::adopt(g_app_info_get_default_for_uri_scheme("mailto"));
         std::string command = commandOf(app.get());
         return command.empty() ? std::vector<RegistryValue> {} : std::vector { textValue("", command) };
     }

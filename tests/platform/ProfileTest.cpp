@@ -1,7 +1,7 @@
 #include "platform/Profile.h"
 
 #include "platform/Files.h"
-#include "tests/platform/FaultySysCalls.h"
+#include "tests/support/FaultySysCalls.h"
 #include "tests/support/TestSupport.h"
 
 #include <filesystem>

@@ -1,6 +1,6 @@
 #include "platform/RecordFile.h"
 
-#include "tests/platform/FaultySysCalls.h"
+#include "tests/support/FaultySysCalls.h"
 #include "tests/support/TestSupport.h"
 
 #include <fcntl.h>

@@ -1,7 +1,7 @@
 #include "platform/Registry.h"
 
 #include "platform/TextCase.h"
-#include "tests/platform/FaultySysCalls.h"
+#include "tests/support/FaultySysCalls.h"
 #include "tests/support/TestSupport.h"
 
 #include <cstring>
