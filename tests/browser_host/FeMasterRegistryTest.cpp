@@ -2,6 +2,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
 #include "platform/SystemInfo.h"
+#include "tests/browser_host/MasterTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 #include <filesystem>
@@ -17,11 +18,6 @@ using test::TempDir;
 // scripted message boxes.
 class FeMasterRegistryTest : public ::testing::Test {
 protected:
-    FeMasterRegistryTest()
-        : m_previousBoxes(setMessageBoxes(&boxes))
-    { }
-    ~FeMasterRegistryTest() override { setMessageBoxes(m_previousBoxes); }
-
     void store(std::string_view key, std::string_view name, std::uint32_t type, std::string_view bytes)
     {
         HKEY handle = 0;
@@ -44,11 +40,9 @@ protected:
 
     TempDir dir;
     test::ScopedEnv config { "XDG_CONFIG_HOME", dir.path().string() };
-    ScriptedMessageBoxes boxes;
+    test::ScopedBoxes scoped;
+    ScriptedMessageBoxes& boxes = scoped.boxes;
     FeMaster master;
-
-private:
-    MessageBoxes* m_previousBoxes;
 };
 
 TEST_F(FeMasterRegistryTest, ValuesReadAsTextByTheirType)

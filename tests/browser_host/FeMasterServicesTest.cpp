@@ -17,21 +17,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::CapturedDebugOutput;
+using test::ScopedBoxes;
 using test::ScopedEnv;
 using test::TempDir;
-
-// Installs scripted message boxes for one test.
-class ScopedBoxes {
-public:
-    ScopedBoxes()
-        : m_previous(setMessageBoxes(&boxes))
-    { }
-    ~ScopedBoxes() { setMessageBoxes(m_previous); }
-    ScriptedMessageBoxes boxes;
-
-private:
-    MessageBoxes* m_previous;
-};
 
 std::string blanks(std::size_t count)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browser_host/FeMaster.h"
+#include "platform/MessageBox.h"
 #include "platform/SystemInfo.h"
 
 #include <map>
@@ -30,6 +31,22 @@ public:
 
 private:
     std::string m_previous;
+};
+
+// Installs scripted message boxes for one scope.
+class ScopedBoxes {
+public:
+    ScopedBoxes()
+        : m_previous(setMessageBoxes(&boxes))
+    { }
+    ~ScopedBoxes() { setMessageBoxes(m_previous); }
+    ScopedBoxes(const ScopedBoxes&) = delete;
+    ScopedBoxes& operator=(const ScopedBoxes&) = delete;
+
+    ScriptedMessageBoxes boxes;
+
+private:
+    MessageBoxes* m_previous;
 };
 
 // A master whose registry reads, connected state and connection actions
