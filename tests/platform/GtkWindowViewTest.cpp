@@ -1,22 +1,27 @@
 #include "platform/gtk/GtkWindowView.h"
 
+#include "platform/Dialogs.h"
 #include "platform/GLibEventLoop.h"
+#include "platform/HistoryListView.h"
 #include "platform/KeyCode.h"
 #include "platform/MessageBox.h"
 #include "platform/Window.h"
 #include "platform/gtk/GtkBackend.h"
 #include "tests/platform/RealClick.h"
+#include "tests/support/TestSupport.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
 namespace tvrn2 {
 namespace {
 
-// Fails the test and closes the window instead of letting a loop hang.
+// Fails the test, answers any open dialog and closes the window instead of
+// letting a loop hang.
 class Watchdog {
 public:
-    Watchdog(Window& window, guint milliseconds)
+    Watchdog(Window* window, guint milliseconds)
         : m_window(window)
     {
         m_source = g_timeout_add(milliseconds, fire, this);
@@ -42,11 +47,12 @@ private:
                 gtk_dialog_response(GTK_DIALOG(at->data), GTK_RESPONSE_DELETE_EVENT);
         }
         g_list_free(toplevels);
-        self->m_window.close();
+        if (self->m_window)
+            self->m_window->close();
         return G_SOURCE_REMOVE;
     }
 
-    Window& m_window;
+    Window* m_window;
     guint m_source { 0 };
     bool m_fired { false };
 };
@@ -68,6 +74,25 @@ void whenMapped(GtkWidget* widget, std::function<void()> action)
             return G_SOURCE_REMOVE;
         },
         new Wait { widget, std::move(action) }, [](gpointer data) { delete static_cast<Wait*>(data); });
+}
+
+GtkDialog* openDialog();
+
+// Once a dialog is open, hands it to the action until the action says it
+// has answered it.
+void whenDialogOpens(std::function<bool(GtkDialog*)> action)
+{
+    g_timeout_add_full(
+        G_PRIORITY_DEFAULT, 20,
+        [](gpointer data) -> gboolean {
+            GtkDialog* dialog = openDialog();
+            if (!dialog || !gtk_widget_get_mapped(GTK_WIDGET(dialog)))
+                return G_SOURCE_CONTINUE;
+            bool done = (*static_cast<std::function<bool(GtkDialog*)>*>(data))(dialog);
+            return done ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+        },
+        new std::function<bool(GtkDialog*)>(std::move(action)),
+        [](gpointer data) { delete static_cast<std::function<bool(GtkDialog*)>*>(data); });
 }
 
 GtkDialog* openDialog()
@@ -104,7 +129,7 @@ TEST_F(GtkWindowViewTest, RealClickAndTimerReachTheHandlerAndTheWindowClosesClea
     window.open();
     auto* view = GtkWindowView::of(window);
     ASSERT_NE(view, nullptr);
-    Watchdog watchdog(window, 10000);
+    Watchdog watchdog(&window, 10000);
 
     std::vector<WindowEvent> accepted;
     int ticks = 0;
@@ -144,7 +169,7 @@ TEST_F(GtkWindowViewTest, ControlsSitAtTheirDialogUnitRectanglesAndContainersHos
     window.open();
     auto* view = GtkWindowView::of(window);
     ASSERT_NE(view, nullptr);
-    Watchdog watchdog(window, 10000);
+    Watchdog watchdog(&window, 10000);
 
     GtkWidget* guest = gtk_label_new("embedded");
     gtk_box_pack_start(GTK_BOX(view->containerWidget(container)), guest, TRUE, TRUE, 0);
@@ -190,7 +215,7 @@ TEST_F(GtkWindowViewTest, MessageBoxHoldsTheTimerAndAnswersWithThePressedButton)
 {
     Window window("Boxes", { -1, -1, 120, 40 });
     window.open();
-    Watchdog watchdog(window, 10000);
+    Watchdog watchdog(&window, 10000);
     window.setTimer(2); // ticks every 20 ms, many times while the box is open
 
     int depth = 0;
@@ -240,6 +265,105 @@ TEST_F(GtkWindowViewTest, MessageBoxHoldsTheTimerAndAnswersWithThePressedButton)
     EXPECT_EQ(waitingAfterBox, 1u); // a dozen ticks during the box folded into one event
     EXPECT_EQ(labels, (std::vector<std::string> { "_Yes", "_No", "Cancel" }));
     EXPECT_EQ(defaultResponse, Button::No);
+}
+
+TEST_F(GtkWindowViewTest, FileAndColourDialogsAnswerWhatTheUserChose)
+{
+    Watchdog watchdog(nullptr, 10000);
+    test::TempDir temp;
+    auto chosen = temp.write("pages/page.htm", "<p>x</p>");
+    auto start = std::filesystem::current_path();
+    std::filesystem::current_path(temp.path());
+
+    whenDialogOpens([&](GtkDialog* dialog) {
+        // The chooser loads folders in the background; answer once the file is selected.
+        auto* chooser = GTK_FILE_CHOOSER(dialog);
+        gchar* current = gtk_file_chooser_get_filename(chooser);
+        bool ready = current && chosen == current;
+        g_free(current);
+        if (!ready) {
+            gtk_file_chooser_select_filename(chooser, chosen.c_str());
+            return false;
+        }
+        gtk_dialog_response(dialog, GTK_RESPONSE_ACCEPT);
+        return true;
+    });
+    std::string path = dialogs().openFile(
+        { "Choose File to View", "page.htm", "HTML Files|*.htm|All Files|*.*", FileFlag::LongNames });
+    EXPECT_EQ(path, chosen.string());
+    EXPECT_EQ(std::filesystem::current_path(), chosen.parent_path());
+
+    whenDialogOpens([](GtkDialog* dialog) {
+        gtk_dialog_response(dialog, GTK_RESPONSE_CANCEL);
+        return true;
+    });
+    EXPECT_EQ(dialogs().openFile({ "Cancel me", "", "", 0 }), "");
+    std::filesystem::current_path(start);
+
+    // Colours travel as 0x00BBGGRR both ways.
+    GdkRGBA shown {};
+    whenDialogOpens([&](GtkDialog* dialog) {
+        gtk_color_chooser_get_rgba(GTK_COLOR_CHOOSER(dialog), &shown);
+        GdkRGBA orange { 1.0, 0.5, 0.0, 1.0 };
+        gtk_color_chooser_set_rgba(GTK_COLOR_CHOOSER(dialog), &orange);
+        gtk_dialog_response(dialog, GTK_RESPONSE_OK);
+        return true;
+    });
+    auto colour = dialogs().chooseColour({ "Choose a Color", 0x0000FF });
+    EXPECT_DOUBLE_EQ(shown.red, 1.0);
+    EXPECT_DOUBLE_EQ(shown.blue, 0.0);
+    EXPECT_EQ(colour, Colour { 0x0080FF });
+    whenDialogOpens([](GtkDialog* dialog) {
+        gtk_dialog_response(dialog, GTK_RESPONSE_CANCEL);
+        return true;
+    });
+    EXPECT_EQ(dialogs().chooseColour({ "Choose a Color", 0 }), std::nullopt);
+    EXPECT_FALSE(watchdog.fired());
+}
+
+TEST_F(GtkWindowViewTest, HistoryWindowSelectsTheNewestLineAndAnswersTheButton)
+{
+    Watchdog watchdog(nullptr, 10000);
+    std::vector<std::string> labels;
+    std::string selected;
+    int focusedResponse = 0;
+    whenDialogOpens([&](GtkDialog* dialog) {
+        GList* buttons = gtk_container_get_children(GTK_CONTAINER(gtk_dialog_get_action_area(dialog)));
+        for (GList* at = buttons; at; at = at->next)
+            labels.push_back(gtk_button_get_label(GTK_BUTTON(at->data)));
+        g_list_free(buttons);
+        if (auto* focused = gtk_window_get_focus(GTK_WINDOW(dialog)))
+            focusedResponse = gtk_dialog_get_response_for_widget(dialog, focused);
+        // The list is the only tree view in the window.
+        std::function<void(GtkWidget*)> find = [&](GtkWidget* widget) {
+            if (GTK_IS_TREE_VIEW(widget)) {
+                GtkTreeModel* model = nullptr;
+                GtkTreeIter iter;
+                if (gtk_tree_selection_get_selected(
+                        gtk_tree_view_get_selection(GTK_TREE_VIEW(widget)), &model, &iter)) {
+                    gchar* text = nullptr;
+                    gtk_tree_model_get(model, &iter, 0, &text, -1);
+                    selected = text ? text : "";
+                    g_free(text);
+                }
+            } else if (GTK_IS_CONTAINER(widget)) {
+                GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+                for (GList* at = children; at; at = at->next)
+                    find(GTK_WIDGET(at->data));
+                g_list_free(children);
+            }
+        };
+        find(GTK_WIDGET(dialog));
+        gtk_dialog_response(dialog, Button::Help);
+        return true;
+    });
+    HistoryListRequest request { "Errors History", BoxIcon::None, Button::Ok | Button::Help, Button::Ok,
+        { { "first", "ABC" }, { "newest", "ABC" } } };
+    EXPECT_EQ(historyListView().show(request), Button::Help);
+    EXPECT_EQ(labels, (std::vector<std::string> { "O_k", "_Help" }));
+    EXPECT_EQ(focusedResponse, Button::Ok);
+    EXPECT_EQ(selected, "newest");
+    EXPECT_FALSE(watchdog.fired());
 }
 
 } // namespace
