@@ -1,25 +1,12 @@
 #include "platform/gtk/GtkHistoryListView.h"
 
-#include "platform/DialogUnits.h"
 #include "platform/MessageBoxLayout.h"
-#include "platform/gtk/GObjectPtr.h"
 #include "platform/gtk/GtkModal.h"
+#include "platform/gtk/GtkWindowView.h"
 
 #include <gtk/gtk.h>
 
 namespace tvrn2 {
-namespace {
-DialogUnits unitsOf(GtkWidget* widget)
-{
-    GObjectPtr<PangoLayout> layout(
-        gtk_widget_create_pango_layout(widget, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    int width = 0;
-    int height = 0;
-    pango_layout_get_pixel_size(layout.get(), &width, &height);
-    return { DialogUnits::averageCharWidth(width), height };
-}
-} // namespace
-
 int GtkHistoryListView::show(const HistoryListRequest& request)
 {
     namespace L = HistoryWindowLayout;
@@ -27,7 +14,7 @@ int GtkHistoryListView::show(const HistoryListRequest& request)
     g_object_ref_sink(dialog);
     gtk_window_set_title(
         GTK_WINDOW(dialog), request.caption.empty() ? L::windowCaption : request.caption.c_str());
-    DialogUnits units = unitsOf(dialog);
+    DialogUnits units = GtkWindowView::unitsFor(dialog);
 
     GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, units.toPixelsX(4));
     gtk_container_set_border_width(GTK_CONTAINER(row), static_cast<guint>(units.toPixelsY(4)));

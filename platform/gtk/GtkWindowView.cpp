@@ -1,8 +1,8 @@
 #include "platform/gtk/GtkWindowView.h"
 
+#include "platform/GObjectPtr.h"
 #include "platform/KeyCode.h"
 #include "platform/MessageBoxLayout.h"
-#include "platform/gtk/GObjectPtr.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -41,7 +41,7 @@ void installFormStyle()
     if (installed || !gdk_screen_get_default())
         return;
     installed = true;
-    GObjectPtr<GtkCssProvider> css(gtk_css_provider_new());
+    auto css = GObjectPtr<GtkCssProvider>::adopt(gtk_css_provider_new());
     gtk_css_provider_load_from_data(css.get(),
         ".tvrn2-form button { padding: 0 6px; min-height: 0; min-width: 0; }\n"
         ".tvrn2-form entry { padding: 0 4px; min-height: 0; }\n"
@@ -237,7 +237,7 @@ void GtkWindowView::build()
     gtk_window_set_resizable(GTK_WINDOW(m_toplevel), FALSE);
     m_fixed = gtk_fixed_new();
     gtk_container_add(GTK_CONTAINER(m_toplevel), m_fixed);
-    measureFont();
+    m_units = unitsFor(m_fixed);
 
     g_signal_connect(m_toplevel, "delete-event", G_CALLBACK(onDelete), this);
     g_signal_connect(m_toplevel, "focus-in-event", G_CALLBACK(onWindowFocus), this);
@@ -257,14 +257,14 @@ void GtkWindowView::build()
         windowChanged(WindowProperty::Focus);
 }
 
-void GtkWindowView::measureFont()
+DialogUnits GtkWindowView::unitsFor(GtkWidget* widget)
 {
-    GObjectPtr<PangoLayout> layout(
-        gtk_widget_create_pango_layout(m_fixed, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    auto layout = GObjectPtr<PangoLayout>::adopt(
+        gtk_widget_create_pango_layout(widget, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     int width = 0;
     int height = 0;
     pango_layout_get_pixel_size(layout.get(), &width, &height);
-    m_units = DialogUnits(DialogUnits::averageCharWidth(width), height);
+    return { DialogUnits::averageCharWidth(width), height };
 }
 
 void GtkWindowView::applyWindowGeometry()

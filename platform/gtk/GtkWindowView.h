@@ -23,6 +23,8 @@ public:
     static GtkWindowView* of(const Window& window);
     // The view whose window was active last: the parent for modal dialogs.
     static GtkWindowView* active();
+    // Dialog units as the widget's font measures them.
+    static DialogUnits unitsFor(GtkWidget* widget);
 
     void windowChanged(WindowProperty property) override;
     void controlChanged(int control, ControlProperty property) override;
@@ -50,7 +52,6 @@ private:
     void applyVisibility(Item& item);
     void applyList(Item& item);
     void applyWindowGeometry();
-    void measureFont();
     void connectInput(Item& item, GtkWidget* target);
     void measureAutoSize(Item& item);
 
