@@ -21,6 +21,15 @@ void Control::changed(ControlProperty property)
     m_window.controlChanged(m_number, property);
 }
 
+template <typename T>
+void Control::store(T& field, T value, ControlProperty property)
+{
+    if (field == value)
+        return;
+    field = std::move(value);
+    changed(property);
+}
+
 void Control::setText(std::string text)
 {
     if (text == m_text && text == m_screenText)
@@ -42,50 +51,32 @@ void Control::setScreenText(std::string text)
 
 void Control::setTooltip(std::string tooltip)
 {
-    if (tooltip == m_tooltip)
-        return;
-    m_tooltip = std::move(tooltip);
-    changed(ControlProperty::Tooltip);
+    store(m_tooltip, std::move(tooltip), ControlProperty::Tooltip);
 }
 
 void Control::setFontColour(Colour colour)
 {
-    if (colour == m_fontColour)
-        return;
-    m_fontColour = colour;
-    changed(ControlProperty::FontColour);
+    store(m_fontColour, std::move(colour), ControlProperty::FontColour);
 }
 
 void Control::setFontStyle(int style)
 {
-    if (style == m_fontStyle)
-        return;
-    m_fontStyle = style;
-    changed(ControlProperty::FontStyle);
+    store(m_fontStyle, std::move(style), ControlProperty::FontStyle);
 }
 
 void Control::setCursor(std::string cursor)
 {
-    if (cursor == m_cursor)
-        return;
-    m_cursor = std::move(cursor);
-    changed(ControlProperty::Cursor);
+    store(m_cursor, std::move(cursor), ControlProperty::Cursor);
 }
 
 void Control::setHidden(bool hidden)
 {
-    if (hidden == m_hidden)
-        return;
-    m_hidden = hidden;
-    changed(ControlProperty::Hidden);
+    store(m_hidden, std::move(hidden), ControlProperty::Hidden);
 }
 
 void Control::setDisabled(bool disabled)
 {
-    if (disabled == m_disabled)
-        return;
-    m_disabled = disabled;
-    changed(ControlProperty::Disabled);
+    store(m_disabled, std::move(disabled), ControlProperty::Disabled);
 }
 
 bool Control::takesInput() const
@@ -117,10 +108,7 @@ Rect Control::rect() const
 
 void Control::setRect(Rect rect)
 {
-    if (rect == m_rect)
-        return;
-    m_rect = rect;
-    changed(ControlProperty::Rect);
+    store(m_rect, std::move(rect), ControlProperty::Rect);
 }
 
 void Control::setMeasuredSize(int width, int height)
@@ -139,10 +127,7 @@ void Control::setParent(int parent)
 
 void Control::setImmediate(bool immediate)
 {
-    if (immediate == m_immediate)
-        return;
-    m_immediate = immediate;
-    changed(ControlProperty::Immediate);
+    store(m_immediate, std::move(immediate), ControlProperty::Immediate);
 }
 
 int Control::alertKey(int slot) const

@@ -179,6 +179,8 @@ public:
 
 private:
     void changed(ControlProperty property);
+    // Stores the value and tells the window, unless nothing changes.
+    template <typename T> void store(T& field, T value, ControlProperty property);
 
     Window& m_window;
     int m_number;
