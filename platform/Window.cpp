@@ -427,4 +427,18 @@ EventHold::~EventHold()
         m_window->releaseEvents();
 }
 
+Window* Window::current()
+{
+    const auto& windows = liveWindows();
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        if ((*it)->running() && (*it)->isOpen())
+            return *it;
+    }
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        if ((*it)->isOpen())
+            return *it;
+    }
+    return nullptr;
+}
+
 } // namespace tvrn2

@@ -134,6 +134,10 @@ public:
     // Expires when the window goes, for callbacks that may outlive it.
     std::weak_ptr<bool> alive() const { return m_alive; }
 
+    // The window the caller runs in: the newest window whose events are being
+    // run, else the newest open window; null when there is none.
+    static Window* current();
+
 private:
     void windowChanged(WindowProperty property);
     void schedule();

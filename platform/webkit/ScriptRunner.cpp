@@ -126,7 +126,7 @@ ScriptResult ScriptRunner::run(std::string_view script, std::chrono::millisecond
 
 int ScriptRunner::onScriptDialog(WebKitWebView*, void* dialogPointer, ScriptRunner* self)
 {
-    if (!self->waiting())
+    if (!self->waiting() && !self->m_silent)
         return FALSE;
     auto* dialog = static_cast<WebKitScriptDialog*>(dialogPointer);
     ScriptDialogSeen seen;

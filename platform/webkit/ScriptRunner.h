@@ -60,8 +60,11 @@ public:
     ScriptResult run(std::string_view script, std::chrono::milliseconds timeout = defaultTimeout);
 
     bool waiting() const { return m_depth > 0; }
+    // Silent: page dialogs are answered as during a wait, never shown.
+    void setSilent(bool silent) { m_silent = silent; }
+    bool silent() const { return m_silent; }
     const std::string& worldName() const { return m_world; }
-    // Dialogs answered during waits, oldest first.
+    // Dialogs answered (during waits, or all when silent), oldest first.
     const std::vector<ScriptDialogSeen>& dialogsAnswered() const { return m_dialogs; }
 
     std::function<std::unique_ptr<WaitHold>()> holdEvents;
@@ -74,6 +77,7 @@ private:
     WebKitWebView* m_view; // not owned: the web view outlives its runner
     std::string m_world;
     int m_depth { 0 };
+    bool m_silent { false };
     unsigned m_terminations { 0 };
     unsigned long m_dialogHandler { 0 };
     unsigned long m_terminatedHandler { 0 };

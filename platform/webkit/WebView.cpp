@@ -180,12 +180,32 @@ WebView::~WebView()
     g_object_unref(m_context);
 }
 
-bool WebView::load(const std::string& uri)
+bool WebView::load(const std::string& uri, const std::vector<std::string>& headers)
 {
     if (uri.empty())
         return false;
-    webkit_web_view_load_uri(m_view, uri.c_str());
+    if (headers.empty()) {
+        webkit_web_view_load_uri(m_view, uri.c_str());
+        return true;
+    }
+    auto request = GObjectPtr<WebKitURIRequest>::adopt(webkit_uri_request_new(uri.c_str()));
+    if (SoupMessageHeaders* requestHeaders = webkit_uri_request_get_http_headers(request.get())) {
+        for (const auto& line : headers) {
+            auto colon = line.find(':');
+            if (colon == std::string::npos || colon == 0)
+                continue;
+            auto value = line.find_first_not_of(' ', colon + 1);
+            soup_message_headers_append(requestHeaders, line.substr(0, colon).c_str(),
+                value == std::string::npos ? "" : line.substr(value).c_str());
+        }
+    }
+    webkit_web_view_load_request(m_view, request.get());
     return true;
+}
+
+void WebView::loadHtml(const std::string& html)
+{
+    webkit_web_view_load_html(m_view, html.c_str(), "about:blank");
 }
 
 bool WebView::goBack()
@@ -271,6 +291,27 @@ void WebView::findPrevious()
 void WebView::findFinish()
 {
     webkit_find_controller_search_finish(m_finder.get());
+}
+
+bool WebView::runFindDialog()
+{
+    GtkWidget* dialog = gtk_dialog_new_with_buttons("Find", GTK_WINDOW(toplevelWindow()),
+        GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), "_Cancel", GTK_RESPONSE_CANCEL,
+        "_Find", GTK_RESPONSE_ACCEPT, nullptr);
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+    GtkWidget* entry = gtk_entry_new();
+    gtk_entry_set_activates_default(GTK_ENTRY(entry), TRUE);
+    gtk_container_set_border_width(GTK_CONTAINER(dialog), 6);
+    gtk_box_pack_start(GTK_BOX(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), entry, TRUE, TRUE, 6);
+    gtk_widget_show_all(dialog);
+    std::string text;
+    if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT)
+        text = gtk_entry_get_text(GTK_ENTRY(entry));
+    gtk_widget_destroy(dialog);
+    if (text.empty())
+        return false;
+    find(text);
+    return true;
 }
 
 GtkWidget* WebView::toplevelWindow() const

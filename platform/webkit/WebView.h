@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 typedef struct _GtkWidget GtkWidget;
 typedef struct _GtkPageSetup GtkPageSetup;
@@ -60,7 +61,10 @@ public:
     GtkWidget* widget() const { return m_box; }
     WebKitWebView* webKitView() const { return m_view; }
 
-    bool load(const std::string& uri);
+    // Extra request headers are "Name: value" lines.
+    bool load(const std::string& uri, const std::vector<std::string>& headers = {});
+    // Shows this markup as the page, addressed as about:blank.
+    void loadHtml(const std::string& html);
     bool goBack();
     bool goForward();
     bool reload(ReloadMode mode = ReloadMode::Normal);
@@ -78,6 +82,8 @@ public:
     void findNext();
     void findPrevious();
     void findFinish();
+    // Asks for the text to find; false when the user cancelled.
+    bool runFindDialog();
 
     // Starts printing the page; the outcome reaches onPrintDone. With the
     // dialog, false when the user cancelled it.

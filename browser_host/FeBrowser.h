@@ -1,0 +1,118 @@
+#pragma once
+
+#include "browser_host/FeMaster.h"
+#include "platform/FixedText.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tvrn2 {
+
+class DocumentBridge;
+class WebView;
+
+// One embedded web browser in one window: created over a placeholder control
+// through the control sites, navigated by address rules, told its display and
+// page-setup options, driven by the browser's commands, and released again.
+class FeBrowser : public FeMaster {
+public:
+    FeBrowser() = default;
+    ~FeBrowser() override = default;
+
+    using FeMaster::Init;
+    using FeMaster::Kill;
+
+    // How Load rewrites an address before handing it to the browser, given
+    // the current directory (no trailing separator).
+    static std::string resolveAddress(std::string_view url, std::string_view currentDirectory);
+
+    virtual std::uint8_t GoBack();
+    // Trace with the prefix "feBrowser:" when DEBUGGING is at least level (255 means 2).
+    virtual void DebugTrace(std::string_view message, std::uint8_t level);
+    virtual std::uint8_t ExecCommand(std::int32_t command, std::int32_t option);
+    virtual std::uint8_t GoForward();
+    virtual std::uint8_t GoHome();
+    virtual void KillControl();
+    virtual void SetPosition(std::int16_t x, std::int16_t y, std::int16_t width, std::int16_t height);
+    virtual std::uint8_t Init(std::optional<std::string_view> url, std::int32_t control,
+        std::int32_t windowHandle, std::int32_t clientHandle, std::uint8_t disableCallbacks);
+    virtual std::uint8_t Kill(std::uint8_t flag);
+    virtual std::uint8_t Load(std::string_view url, std::int32_t control = 0,
+        std::optional<std::string_view> flags = std::nullopt,
+        std::optional<std::string_view> targetFrameName = std::nullopt,
+        std::optional<std::string_view> postData = std::nullopt,
+        std::optional<std::string_view> headers = std::nullopt);
+    virtual std::uint8_t LoadWithTarget(
+        std::string_view url, std::string_view target, std::int32_t control = 0);
+    virtual std::uint8_t LoadOnControl(std::string_view url, std::int32_t control = 0);
+    virtual void PrintText(std::string_view text, std::uint8_t prompt);
+    virtual void Print(std::uint8_t prompt);
+    virtual std::uint8_t RefreshPage(std::uint8_t level = 0);
+    virtual void Reload(std::optional<std::int32_t> control = std::nullopt);
+    virtual std::uint8_t GoSearch();
+    virtual std::uint8_t Stop();
+    virtual void Update(std::string_view property, std::string_view value);
+
+    // The page's document, reached by late binding; null without a control.
+    DocumentBridge* get_Document();
+    // The control's web view; null without a control.
+    WebView* webView() const;
+
+    // Fields after the master's, in their order.
+    std::string GETINFO_LOCATIONURL, GETINFO_PAGETITLE, GETINFO_DOCUMENTTYPE, GETINFO_INNERTEXT,
+        GETINFO_OUTERTEXT, GETINFO_INNERHTML, GETINFO_OUTERHTML, GETINFO_CLASSNAME, GETINFO_ID,
+        GETINFO_TAGNAME, GETINFO_LANGUAGE, GETINFO_LANG;
+    std::uint8_t BUSY { 0 };
+    PaddedString<255> URL;
+    std::string& PAGETITLE { GETINFO_PAGETITLE };
+    std::string& DOCUMENTTYPE { GETINFO_DOCUMENTTYPE };
+    PaddedString<8192> GRAPHICSLIST;
+    std::uint8_t NEWWINDOW { 0 };
+    CString<50000> OUTERTEXT;
+    PaddedString<255> ROOTFOLDER;
+    CString<100000> SOURCE;
+    std::uint8_t DONTADDTOHISTORY { 0 };
+    std::uint8_t SILENTMODE { 0 };
+    // Older names; the large ones share storage with the fields above.
+    CString<100000>& HTML2SOURCE { SOURCE };
+    PaddedString<255> HTMLURL;
+    std::uint8_t& HTMLBUSY { BUSY };
+    std::string HTMLDOCUMENTTYPE;
+    PaddedString<8192>& HTMLGRAPHICSLIST { GRAPHICSLIST };
+    std::uint8_t& HTMLNEWWINDOW { NEWWINDOW };
+    CString<50000>& HTMLOUTERTEXT { OUTERTEXT };
+    PaddedString<255>& HTMLROOTFOLDER { ROOTFOLDER };
+    CString<100000>& HTMLSOURCE { SOURCE };
+    PaddedString<255> HTMLTITLE;
+    PaddedString<255> HTMLURL2;
+    std::uint8_t HTMLDONTADDTOHISTORY { 0 };
+    std::uint8_t HTMLSILENTMODE { 0 };
+    std::int32_t OLEINITER { 0 };
+    std::int32_t OLECONTROLSITE { 0 };
+    std::intptr_t DISPWBEVENTHANDLER { 0 };
+    std::intptr_t TEMPDISPOBJECTHOLDER { 0 };
+    std::int16_t COMPARENTCONTROL { 0 };
+    std::optional<std::string> LASTLOADEDDOC;
+    std::optional<std::string> GETELEMENTQRESULT;
+
+    // Display options as last set through Update.
+    bool addressBar() const { return m_addressBar; }
+    bool statusBar() const { return m_statusBar; }
+    bool menuBar() const { return m_menuBar; }
+
+private:
+    // The six navigation commands share one dispatcher: 1 back, 2 forward,
+    // 3 home, 4 search, 5 refresh, 6 stop; anything else fails.
+    std::uint8_t navigate(int command);
+    // The control's command by its platform identifier: 0 done, else rejected.
+    std::int32_t execWB(std::int32_t identifier, std::int32_t option);
+    std::string homeAddress(std::string_view valueName);
+
+    bool m_addressBar { false };
+    bool m_statusBar { false };
+    bool m_menuBar { false };
+};
+
+} // namespace tvrn2
