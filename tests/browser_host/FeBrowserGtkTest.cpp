@@ -1,0 +1,258 @@
+#include "browser_host/FeBrowser.h"
+#include "browser_host/FeProcess.h"
+#include "browser_host/FeSiteObjects.h"
+#include "platform/MessageBox.h"
+#include "platform/Window.h"
+#include "platform/gtk/GtkBackend.h"
+#include "platform/gtk/GtkWindowView.h"
+#include "platform/webkit/HostedWebView.h"
+#include "platform/webkit/WebView.h"
+#include "tests/support/HttpTestServer.h"
+#include "tests/support/MainLoopWait.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+namespace tvrn2 {
+namespace {
+
+using namespace std::chrono_literals;
+using test::HttpRoute;
+using test::runUntil;
+
+std::string page(const std::string& title, const std::string& body)
+{
+    return "<!DOCTYPE html><html><head><title>" + title + "</title></head><body>" + body + "</body></html>";
+}
+
+// A window on the screen with a browser over its container control, as
+// the program's main window has one.
+class FeBrowserGtkTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!GtkBackend::available())
+            GTEST_SKIP() << "no display";
+        for (const char* folder : { "config", "data", "cache" })
+            std::filesystem::create_directories(home.path() / folder);
+        backend = std::make_unique<GtkBackend>();
+        ObjectQ().clear();
+        window = std::make_unique<Window>("Browser", Rect { -1, -1, 320, 220 });
+        placeholder = window->add(ControlKind::Container, "?BROWSER", "", { 10, 10, 300, 180 });
+        window->open();
+    }
+
+    void TearDown() override
+    {
+        if (browser.CORECONTROL != 0)
+            browser.Kill(0);
+        window.reset();
+        ObjectQ().clear();
+    }
+
+    HostedWebView* hosted() const
+    {
+        auto* wrapper = siteObject<WebBrowser2>(browser.CORECONTROL);
+        return wrapper ? wrapper->hosted() : nullptr;
+    }
+
+    ::testing::AssertionResult showsTitle(const std::string& title)
+    {
+        WebView* view = browser.webView();
+        if (view && runUntil([&] { return view->title() == title && !view->loading(); }))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "the page titled " << title << " never showed; title is "
+                                             << (view ? view->title() : "(no view)");
+    }
+
+    test::TempDir home;
+    test::ScopedEnv configHome { "XDG_CONFIG_HOME", (home.path() / "config").string() };
+    test::ScopedEnv dataHome { "XDG_DATA_HOME", (home.path() / "data").string() };
+    test::ScopedEnv cacheHome { "XDG_CACHE_HOME", (home.path() / "cache").string() };
+    test::HttpTestServer server;
+    std::unique_ptr<GtkBackend> backend;
+    std::unique_ptr<Window> window;
+    int placeholder { 0 };
+    FeBrowser browser;
+};
+
+TEST_F(FeBrowserGtkTest, InitShowsThePageOverThePlaceholderAndLoadNavigates)
+{
+    server.route("/home", page("Home", "<p>welcome</p>"));
+    server.route("/next", page("Next", "<p>next</p>"));
+    server.route("/slow", HttpRoute { .body = page("Slow", "s"), .delay = 5s });
+
+    ASSERT_EQ(browser.Init(server.url("/home"), placeholder, 0, 0, 1), 1);
+    ASSERT_NE(browser.CORECONTROL, 0);
+    ASSERT_TRUE(showsTitle("Home"));
+    EXPECT_TRUE(window->control(placeholder)->hidden());
+    ASSERT_NE(hosted(), nullptr);
+    EXPECT_TRUE(hosted()->shown());
+    EXPECT_EQ(hosted()->rect(), controlPixelRect(*window, placeholder));
+    GtkAllocation allocation;
+    ASSERT_TRUE(runUntil([&] {
+        gtk_widget_get_allocation(browser.webView()->widget(), &allocation);
+        return allocation.width == hosted()->rect().right - hosted()->rect().left;
+    })) << "the view never got the placeholder's width";
+    EXPECT_EQ(allocation.height, hosted()->rect().bottom - hosted()->rect().top);
+
+    EXPECT_EQ(browser.Load(server.url("/next")), 1);
+    EXPECT_EQ(browser.LASTLOADEDDOC, server.url("/next"));
+    ASSERT_TRUE(showsTitle("Next"));
+    EXPECT_EQ(browser.GoBack(), 1);
+    ASSERT_TRUE(showsTitle("Home"));
+    EXPECT_EQ(browser.GoForward(), 1);
+    ASSERT_TRUE(showsTitle("Next"));
+    EXPECT_EQ(browser.GoForward(), 0) << "nothing ahead";
+
+    int requests = server.requests("/next");
+    EXPECT_EQ(browser.RefreshPage(0), 1);
+    ASSERT_TRUE(runUntil([&] { return server.requests("/next") == requests + 1; }));
+    ASSERT_TRUE(showsTitle("Next"));
+    EXPECT_EQ(browser.RefreshPage(3), 1);
+    ASSERT_TRUE(runUntil([&] { return server.requests("/next") == requests + 2; }));
+    EXPECT_EQ(server.lastHeaders("/next")["cache-control"], "no-cache");
+    ASSERT_TRUE(showsTitle("Next"));
+
+    browser.Load(server.url("/slow"));
+    ASSERT_TRUE(runUntil([&] { return server.requests("/slow") == 1; }));
+    EXPECT_EQ(browser.Stop(), 1);
+    ASSERT_TRUE(runUntil([&] { return !browser.webView()->loading(); }, 3s));
+    EXPECT_EQ(browser.webView()->title(), "Next");
+
+    // An empty address shows a blank page and reports 0.
+    EXPECT_EQ(browser.Load("   "), 0);
+    EXPECT_EQ(browser.LASTLOADEDDOC, "about:blank");
+    ASSERT_TRUE(runUntil([&] { return browser.webView()->uri() == "about:blank"; }));
+    browser.Reload();
+    EXPECT_EQ(browser.LASTLOADEDDOC, "about:blank");
+}
+
+TEST_F(FeBrowserGtkTest, LocalFilesLoadByTheAddressRules)
+{
+    home.write("site/local.htm", page("Local file", "<p>from disk</p>"));
+    std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(home.path() / "site");
+    ASSERT_EQ(browser.Init(std::nullopt, placeholder, 0, 0, 1), 1);
+    EXPECT_EQ(browser.Load("local.htm"), 1);
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(browser.LASTLOADEDDOC, "file://" + (home.path() / "site" / "local.htm").string());
+    EXPECT_TRUE(showsTitle("Local file"));
+}
+
+TEST_F(FeBrowserGtkTest, HideResizeAndUnhideMoveTheView)
+{
+    ASSERT_EQ(browser.Init(std::nullopt, placeholder, 0, 0, 1), 1);
+    ASSERT_NE(hosted(), nullptr);
+    PixelRect placed = hosted()->rect();
+    browser.HideControl();
+    EXPECT_FALSE(hosted()->shown());
+    browser.Resize(0, 1, 0, 0, 0, 0);
+    EXPECT_FALSE(hosted()->shown()) << "a resize while hidden shows nothing";
+    browser.UnhideControl();
+    EXPECT_TRUE(hosted()->shown());
+    EXPECT_EQ(hosted()->rect(), placed);
+    browser.Resize(0, 1, 0, 0, -20, -30);
+    EXPECT_EQ(
+        hosted()->rect(), (PixelRect { placed.left, placed.top, placed.right - 20, placed.bottom - 30 }));
+    browser.TakeFocus(0);
+    EXPECT_TRUE(runUntil([&] { return hosted()->hasFocus(); }, 5s)) << "the view never took the focus";
+}
+
+TEST_F(FeBrowserGtkTest, DownloadsIntoTheRegistryDownloadDirectory)
+{
+    std::string body(512 * 1024, '\0');
+    for (std::size_t i = 0; i < body.size(); ++i)
+        body[i] = static_cast<char>(i * 31 % 251);
+    server.route("/WindowsXP-KB835935-SP2-ENU.exe",
+        HttpRoute { .contentType = "application/octet-stream", .body = body });
+    auto folder = home.path() / "chosen downloads";
+    ASSERT_EQ(browser.SetRegistryValue("HKEY_CURRENT_USER", "Software\\Microsoft\\Internet Explorer",
+                  "Download Directory", folder.string()),
+        0);
+
+    ASSERT_EQ(browser.Init(std::nullopt, placeholder, 0, 0, 1), 1);
+    std::vector<DownloadEvent::Kind> events;
+    browser.webView()->downloads().onEvent
+        = [&](const DownloadEvent& event) { events.push_back(event.kind); };
+    EXPECT_EQ(browser.Load(server.url("/WindowsXP-KB835935-SP2-ENU.exe")), 1);
+    DownloadBar& bar = *browser.webView()->downloadBar();
+    ASSERT_TRUE(runUntil([&] {
+        return bar.shown() && !bar.buttons().empty() && bar.buttons()[0] == DownloadBar::Button::Save;
+    }));
+    bar.press(DownloadBar::Button::Save);
+    ASSERT_TRUE(runUntil([&] { return !events.empty() && events.back() == DownloadEvent::Kind::Finished; }));
+    EXPECT_TRUE(test::TempDir::read(folder / "WindowsXP-KB835935-SP2-ENU.exe") == body);
+}
+
+TEST_F(FeBrowserGtkTest, DocumentBridgeSetsAnInputAndSurvivesAnAlert)
+{
+    server.route("/form",
+        page("Form",
+            "<input id='q' value='old'>"
+            "<button id='b' onclick=\"alert('hi'); document.title = 'clicked'\">b</button>"));
+    ASSERT_EQ(browser.Init(server.url("/form"), placeholder, 0, 0, 1), 1);
+    ASSERT_TRUE(showsTitle("Form"));
+    DocumentBridge* document = browser.get_Document();
+    ASSERT_NE(document, nullptr);
+    ObjectHandle root = document->document().value.toHandle();
+    ObjectHandle input = document->invoke(root, "getElementById", { JsValue::string("q") }).value.toHandle();
+    EXPECT_EQ(document->get(input, "value").value, JsValue::string("old"));
+    ASSERT_TRUE(document->put(input, "value", JsValue::string("new")).ok());
+    EXPECT_EQ(document->get(input, "value").value, JsValue::string("new"));
+
+    bool windowEventsHeld = false;
+    browser.webView()->scripts().onDialogAnswered
+        = [&](const ScriptDialogSeen&) { windowEventsHeld = window->held(); };
+    ObjectHandle button = document->invoke(root, "getElementById", { JsValue::string("b") }).value.toHandle();
+    BridgeResult click = document->invoke(button, "click");
+    ASSERT_TRUE(click.ok()) << click.message;
+    EXPECT_TRUE(windowEventsHeld) << "the window's events wait while a call into the page runs";
+    EXPECT_FALSE(window->held());
+    EXPECT_EQ(document->get(root, "title").value, JsValue::string("clicked"));
+}
+
+TEST_F(FeBrowserGtkTest, ExecCommandMapsEditingAndRejectsWhatWebKitCannotDo)
+{
+    server.route("/edit", page("Edit", "<input id='f' value='abc'>"));
+    ASSERT_EQ(browser.Init(server.url("/edit"), placeholder, 0, 0, 1), 1);
+    ASSERT_TRUE(showsTitle("Edit"));
+    WebView& view = *browser.webView();
+    auto value = [&] { return view.scripts().run("document.getElementById('f').value").value.text(); };
+    view.scripts().run("document.getElementById('f').focus()");
+    EXPECT_EQ(browser.ExecCommand(11, 0), 1); // select all
+    EXPECT_EQ(browser.ExecCommand(7, 0), 1); // cut
+    ASSERT_TRUE(runUntil([&] { return value().empty(); }, 5s)) << value();
+    EXPECT_EQ(browser.ExecCommand(9, 0), 1); // undo
+    ASSERT_TRUE(runUntil([&] { return value() == "abc"; }, 5s)) << value();
+
+    for (int rejected : { 0, 1, 4, 6, 17, 99 })
+        EXPECT_EQ(browser.ExecCommand(rejected, 0), 0) << "command " << rejected;
+
+    std::size_t waiting = window->pending();
+    EXPECT_EQ(browser.ExecCommand(16, 0), 1); // close asks the window to close
+    EXPECT_EQ(window->pending(), waiting + 1);
+}
+
+TEST_F(FeBrowserGtkTest, KillReleasesTheControlAndItsSites)
+{
+    auto before = liveSiteObjects();
+    ASSERT_EQ(browser.Init(std::nullopt, placeholder, 0, 0, 1), 1);
+    GtkWidget* shown = browser.webView()->widget();
+    g_object_ref(shown);
+    browser.LASTLOADEDDOC = "x";
+    browser.GETINFO_PAGETITLE = "t";
+    EXPECT_EQ(browser.Kill(0), 1);
+    EXPECT_EQ(browser.CORECONTROL, 0);
+    EXPECT_EQ(browser.CLIENTSITE, 0);
+    EXPECT_TRUE(ObjectQ().empty());
+    EXPECT_EQ(liveSiteObjects(), before);
+    EXPECT_EQ(gtk_widget_get_parent(shown), nullptr) << "the view left the window";
+    EXPECT_FALSE(browser.LASTLOADEDDOC.has_value());
+    EXPECT_TRUE(browser.PAGETITLE.empty());
+    g_object_unref(shown);
+}
+
+} // namespace
+} // namespace tvrn2
