@@ -1,7 +1,7 @@
 #include "platform/Shell.h"
 
 #include "platform/FixedText.h"
-#include "platform/GLibPtr.h"
+#include "platform/GObjectPtr.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -70,7 +70,7 @@ std::string uriScheme(std::string_view target)
 
 int launchUri(const std::string& uri, const std::string& scheme)
 {
-    GObjectPtr<GAppInfo> app(g_app_info_get_default_for_uri_scheme(scheme.c_str()));
+    auto app = GObjectPtr<GAppInfo>::adopt(g_app_info_get_default_for_uri_scheme(scheme.c_str()));
     if (!app)
         return ShellResult::NoAssociation;
     GList uris { const_cast<char*>(uri.c_str()), nullptr, nullptr };
@@ -113,14 +113,14 @@ int checkPath(const std::string& path)
 
 int launchFile(GFile* file)
 {
-    GCharsPtr path(g_file_get_path(file));
+    GCharPtr path(g_file_get_path(file));
     if (!path)
         return ShellResult::FileNotFound;
     if (int checked = checkPath(path.get()); checked != ShellResult::Opened)
         return checked;
 
     GError* error = nullptr;
-    GObjectPtr<GFileInfo> info(g_file_query_info(
+    auto info = GObjectPtr<GFileInfo>::adopt(g_file_query_info(
         file, G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE, G_FILE_QUERY_INFO_NONE, nullptr, &error));
     if (!info) {
         ErrorPtr owned(error);
@@ -129,7 +129,7 @@ int launchFile(GFile* file)
     const char* type = g_file_info_get_content_type(info.get());
     if (!type)
         return ShellResult::NoAssociation;
-    GObjectPtr<GAppInfo> app(g_app_info_get_default_for_type(type, FALSE));
+    auto app = GObjectPtr<GAppInfo>::adopt(g_app_info_get_default_for_type(type, FALSE));
     if (!app)
         return ShellResult::NoAssociation;
 
@@ -151,7 +151,7 @@ int shellOpen(std::string_view text)
 
     auto scheme = uriScheme(target);
     if (scheme == "file") {
-        GObjectPtr<GFile> file(g_file_new_for_uri(target.c_str()));
+        auto file = GObjectPtr<GFile>::adopt(g_file_new_for_uri(target.c_str()));
         return launchFile(file.get());
     }
     if (!scheme.empty())
@@ -159,7 +159,7 @@ int shellOpen(std::string_view text)
     if (target.starts_with("www."))
         return launchUri("http://" + target, "http");
 
-    GObjectPtr<GFile> file(g_file_new_for_commandline_arg(target.c_str()));
+    auto file = GObjectPtr<GFile>::adopt(g_file_new_for_commandline_arg(target.c_str()));
     return launchFile(file.get());
 }
 
