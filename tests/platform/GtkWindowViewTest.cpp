@@ -366,5 +366,58 @@ TEST_F(GtkWindowViewTest, HistoryWindowSelectsTheNewestLineAndAnswersTheButton)
     EXPECT_FALSE(watchdog.fired());
 }
 
+TEST_F(GtkWindowViewTest, AnOverlayRegionReportsThePointerAndCarriesTheHandCursor)
+{
+    Window window("Links", { -1, -1, 160, 60 });
+    int link = window.add(ControlKind::String, "?LINK", "Support page", { 10, 10, 0, 0 });
+    window.control(link)->setFontColour(0xCC6600);
+    window.control(link)->setFontStyle(FontStyle::Regular | FontStyle::Underline);
+    window.open();
+    auto* view = GtkWindowView::of(window);
+    ASSERT_NE(view, nullptr);
+    Watchdog watchdog(&window, 10000);
+    // As a link manager does it: a region over the string, made after the window opened.
+    auto& region = window.create(link + 2800, ControlKind::Region);
+    region.setRect(window.control(link)->rect());
+    region.setCursor("~hand2.cur");
+    region.setImmediate(true);
+
+    std::vector<WindowEvent> mouse;
+    std::pair<int, int> insideAt;
+    GdkCursor* cursor = nullptr;
+    whenMapped(view->widget(region.number()), [&] {
+        GtkWidget* box = view->widget(region.number());
+        // The region's own input window carries the cursor.
+        GList* children = gdk_window_get_children(gtk_widget_get_window(box));
+        for (GList* at = children; at; at = at->next) {
+            gpointer owner = nullptr;
+            gdk_window_get_user_data(GDK_WINDOW(at->data), &owner);
+            if (owner == box)
+                cursor = gdk_window_get_cursor(GDK_WINDOW(at->data));
+        }
+        g_list_free(children);
+        test::movePointer(box, 3, 3);
+    });
+    window.run([&](const WindowEvent& e) {
+        if (e.control != region.number())
+            return Dispatch::Default;
+        mouse.push_back(e);
+        if (e.event == Event::MouseIn) {
+            insideAt = { window.mouseX(), window.mouseY() };
+            test::movePointer(view->widget(region.number()), -40, 60);
+        }
+        if (e.event == Event::MouseOut)
+            window.post(Event::CloseWindow);
+        return Dispatch::Default;
+    });
+    EXPECT_FALSE(watchdog.fired());
+    ASSERT_FALSE(mouse.empty());
+    EXPECT_EQ(mouse.front().event, Event::MouseIn);
+    EXPECT_EQ(mouse.back().event, Event::MouseOut);
+    EXPECT_TRUE(window.control(link)->rect().contains(insideAt.first, insideAt.second))
+        << insideAt.first << "," << insideAt.second;
+    EXPECT_NE(cursor, nullptr);
+}
+
 } // namespace
 } // namespace tvrn2

@@ -7,7 +7,7 @@
 
 namespace tvrn2::test {
 
-void clickWidget(GtkWidget* widget)
+void movePointer(GtkWidget* widget, int x, int y)
 {
     GtkAllocation allocation;
     gtk_widget_get_allocation(widget, &allocation);
@@ -15,8 +15,16 @@ void clickWidget(GtkWidget* widget)
     int originY = 0;
     gdk_window_get_origin(gtk_widget_get_window(widget), &originX, &originY);
     Display* display = GDK_DISPLAY_XDISPLAY(gtk_widget_get_display(widget));
-    XTestFakeMotionEvent(display, -1, originX + allocation.x + allocation.width / 2,
-        originY + allocation.y + allocation.height / 2, CurrentTime);
+    XTestFakeMotionEvent(display, -1, originX + allocation.x + x, originY + allocation.y + y, CurrentTime);
+    XFlush(display);
+}
+
+void clickWidget(GtkWidget* widget)
+{
+    GtkAllocation allocation;
+    gtk_widget_get_allocation(widget, &allocation);
+    movePointer(widget, allocation.width / 2, allocation.height / 2);
+    Display* display = GDK_DISPLAY_XDISPLAY(gtk_widget_get_display(widget));
     XTestFakeButtonEvent(display, 1, True, CurrentTime);
     XTestFakeButtonEvent(display, 1, False, CurrentTime);
     XFlush(display);

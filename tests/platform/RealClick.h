@@ -8,4 +8,7 @@ namespace tvrn2::test {
 // widget and presses and releases the button there.
 void clickWidget(GtkWidget* widget);
 
+// Moves the pointer to (x, y) pixels from the widget's top left corner.
+void movePointer(GtkWidget* widget, int x, int y);
+
 } // namespace tvrn2::test
