@@ -55,13 +55,7 @@ int RecordingHistoryListView::show(const HistoryListRequest& request)
         m_script.pop_front();
         return answer;
     }
-    if (request.defaultButton)
-        return request.defaultButton;
-    for (int bit = Button::Ok; bit <= Button::Help; bit <<= 1) {
-        if (request.buttons & bit)
-            return bit;
-    }
-    return Button::Ok;
+    return unattendedAnswer(request.buttons, request.defaultButton);
 }
 
 } // namespace tvrn2

@@ -23,12 +23,17 @@ int ScriptedMessageBoxes::show(const BoxRequest& request)
         m_script.pop_front();
         return answer;
     }
-    if (request.defaultButton)
-        return request.defaultButton;
-    if (!request.customButtons.empty())
+    if (!request.defaultButton && !request.customButtons.empty())
         return 1;
-    for (int bit = 1; bit <= Button::Help; bit <<= 1) {
-        if (request.buttons & bit)
+    return unattendedAnswer(request.buttons, request.defaultButton);
+}
+
+int unattendedAnswer(int buttons, int defaultButton)
+{
+    if (defaultButton)
+        return defaultButton;
+    for (int bit = Button::Ok; bit <= Button::Help; bit <<= 1) {
+        if (buttons & bit)
             return bit;
     }
     return Button::Ok;

@@ -31,6 +31,10 @@ struct BoxRequest {
     std::string customButtons;
 };
 
+// The button a box answers with when nobody presses one: the default, else
+// the lowest button of the mask (OK for an empty mask).
+int unattendedAnswer(int buttons, int defaultButton);
+
 // The platform's modal message box.
 class MessageBoxes {
 public:
