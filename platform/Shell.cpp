@@ -14,11 +14,6 @@
 namespace tvrn2 {
 namespace {
 
-struct ErrorFree {
-    void operator()(GError* error) const { g_error_free(error); }
-};
-using ErrorPtr = std::unique_ptr<GError, ErrorFree>;
-
 int resultForError(const GError* error)
 {
     if (error && error->domain == G_IO_ERROR) {
@@ -76,7 +71,7 @@ int launchUri(const std::string& uri, const std::string& scheme)
     GList uris { const_cast<char*>(uri.c_str()), nullptr, nullptr };
     GError* error = nullptr;
     if (!g_app_info_launch_uris(app.get(), &uris, nullptr, &error)) {
-        ErrorPtr owned(error);
+        GErrorPtr owned(error);
         return resultForError(error);
     }
     return ShellResult::Opened;
@@ -123,7 +118,7 @@ int launchFile(GFile* file)
     auto info = GObjectPtr<GFileInfo>::adopt(g_file_query_info(
         file, G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE, G_FILE_QUERY_INFO_NONE, nullptr, &error));
     if (!info) {
-        ErrorPtr owned(error);
+        GErrorPtr owned(error);
         return resultForError(error);
     }
     const char* type = g_file_info_get_content_type(info.get());
@@ -135,7 +130,7 @@ int launchFile(GFile* file)
 
     GList files { file, nullptr, nullptr };
     if (!g_app_info_launch(app.get(), &files, nullptr, &error)) {
-        ErrorPtr owned(error);
+        GErrorPtr owned(error);
         return resultForError(error);
     }
     return ShellResult::Opened;
