@@ -2,7 +2,6 @@
 
 #include "hyperlink/LinkText.h"
 #include "platform/DebugOutput.h"
-#include "platform/Halt.h"
 #include "platform/MessageBox.h"
 #include "platform/SystemInfo.h"
 #include "platform/Window.h"
@@ -599,20 +598,18 @@ bool HyperlinkManager::SetActive(int control, bool active)
 
 std::optional<std::size_t> HyperlinkManager::findTracker(int list, int columnNo) const
 {
-    for (std::size_t i = 0; i < TrackerQ.size(); ++i) {
-        if (TrackerQ[i].Control == list && TrackerQ[i].ColumnNo == columnNo)
-            return i;
-    }
-    return std::nullopt;
+    auto at = std::find_if(TrackerQ.begin(), TrackerQ.end(),
+        [&](const ColumnTracker& t) { return t.Control == list && t.ColumnNo == columnNo; });
+    return at == TrackerQ.end() ? std::nullopt
+                                : std::optional(static_cast<std::size_t>(at - TrackerQ.begin()));
 }
 
 std::optional<std::size_t> HyperlinkManager::findTracker(int list, std::string_view format) const
 {
-    for (std::size_t i = 0; i < TrackerQ.size(); ++i) {
-        if (TrackerQ[i].Control == list && TrackerQ[i].OldFormatCol == format)
-            return i;
-    }
-    return std::nullopt;
+    auto at = std::find_if(TrackerQ.begin(), TrackerQ.end(),
+        [&](const ColumnTracker& t) { return t.Control == list && t.OldFormatCol == format; });
+    return at == TrackerQ.end() ? std::nullopt
+                                : std::optional(static_cast<std::size_t>(at - TrackerQ.begin()));
 }
 
 void HyperlinkManager::SaveColumnFormats(int list, int options)
@@ -731,20 +728,8 @@ int HyperlinkManager::MoveColumns(
         }
     }
     if (commandLine().find("/XPCheck") != std::string::npos)
-        showStopBox(debug);
+        stopBox(debug);
     return handled == examined ? 0 : 2;
-}
-
-void HyperlinkManager::showStopBox(const std::string& text)
-{
-    BoxRequest box;
-    box.text = text;
-    box.caption = "Stop";
-    box.icon = BoxIcon::Stop;
-    box.buttons = Button::Abort | Button::Ignore;
-    box.defaultButton = Button::Ignore;
-    if (messageBoxes().show(box) == Button::Abort)
-        haltProgram();
 }
 
 std::string HyperlinkManager::TextBetween(std::string_view text, std::string_view delimiter)

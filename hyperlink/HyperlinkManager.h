@@ -135,7 +135,6 @@ private:
     bool lookUpEmailProgram();
     void expandSystemDrive(bool traceFailure);
     void reportShellResult(int code, std::string_view command);
-    void showStopBox(const std::string& text);
 
     std::optional<std::size_t> findTracker(int list, int columnNo) const;
     std::optional<std::size_t> findTracker(int list, std::string_view format) const;

@@ -1,5 +1,7 @@
 #include "platform/MessageBox.h"
 
+#include "platform/Halt.h"
+
 namespace tvrn2 {
 namespace {
     ScriptedMessageBoxes headless;
@@ -13,6 +15,18 @@ MessageBoxes* setMessageBoxes(MessageBoxes* boxes)
     auto* previous = installed;
     installed = boxes;
     return previous;
+}
+
+void stopBox(std::string text)
+{
+    BoxRequest request;
+    request.text = std::move(text);
+    request.caption = "Stop";
+    request.icon = BoxIcon::Stop;
+    request.buttons = Button::Abort | Button::Ignore;
+    request.defaultButton = Button::Abort;
+    if (messageBoxes().show(request) == Button::Abort)
+        haltProgram(0);
 }
 
 int ScriptedMessageBoxes::show(const BoxRequest& request)

@@ -48,6 +48,10 @@ protected:
 MessageBoxes& messageBoxes();
 MessageBoxes* setMessageBoxes(MessageBoxes* boxes);
 
+// The window system's stop box: the text under the caption "Stop" with
+// Abort and Ignore. Abort ends the program at once; Ignore returns.
+void stopBox(std::string text);
+
 // Headless boxes: records every request and answers from a script, else with
 // the default button (or the first button of the mask when there is none).
 class ScriptedMessageBoxes final : public MessageBoxes {

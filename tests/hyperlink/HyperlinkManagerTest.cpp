@@ -1,5 +1,6 @@
 #include "hyperlink/HyperlinkManager.h"
 
+#include "platform/Halt.h"
 #include "platform/HeadlessEventLoop.h"
 #include "platform/KeyCode.h"
 #include "platform/MessageBox.h"
@@ -58,17 +59,11 @@ public:
     std::vector<std::tuple<int, int, int, int>> hovers;
 };
 
-void useCommandLine(std::vector<const char*> args)
-{
-    args.insert(args.begin(), "tvrn2");
-    setCommandLine(static_cast<int>(args.size()), args.data());
-}
-
 class HyperlinkManagerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        useCommandLine({});
+        test::useCommandLine({});
         test::TestDesktop::removeRegistry();
         // The watchdog: a run that does not settle fails instead of hanging.
         loop.setLimits(std::chrono::seconds(60), 10'000);
@@ -80,7 +75,7 @@ protected:
     {
         setMessageBoxes(previousBoxes);
         test::TestDesktop::removeRegistry();
-        useCommandLine({});
+        test::useCommandLine({});
     }
 
     OwnedManager& start(const LinkDesktop* use = nullptr)
@@ -462,7 +457,7 @@ TEST_F(HyperlinkListTest, ClickOnALinkedColumnLaunchesTheOwnersTargetForTheCell)
     runEvents();
     EXPECT_TRUE(desktop.opened.empty());
 
-    useCommandLine({ "/LVDebugList" });
+    test::useCommandLine({ "/LVDebugList" });
     test::CapturedDebugOutput debug;
     c.setMouseDownHit({ 2, 3, 0 });
     window.inputClick(list);
@@ -474,7 +469,7 @@ TEST_F(HyperlinkListTest, ClickOnALinkedColumnLaunchesTheOwnersTargetForTheCell)
 
 TEST_F(HyperlinkListTest, MovedColumnsTakeTheirLinksAlong)
 {
-    useCommandLine({ "/XPCheck" });
+    test::useCommandLine({ "/XPCheck" });
     auto& m = start();
     m.AddItem(list, "1", Red, Blue);
     m.AddItem(list, "3", Grey, 0x00FF00);
@@ -512,6 +507,11 @@ TEST_F(HyperlinkListTest, MovedColumnsTakeTheirLinksAlong)
     EXPECT_EQ(m.MoveColumns(list), 0);
     EXPECT_EQ(m.ItemQ[0].Normal, Grey);
     EXPECT_EQ(m.ItemQ[0].Column, 1);
+
+    // Abort in the stop box ends the program.
+    HaltInterceptor halts;
+    boxes.answer(Button::Abort);
+    EXPECT_THROW(m.MoveColumns(list), ProgramHalted);
 }
 
 TEST_F(HyperlinkListTest, MoveColumnsWithTablesReportsAColumnLeftWithoutAPlace)
@@ -683,7 +683,7 @@ TEST_F(HyperlinkManagerTest, TraceWritesOnlyWithTheDebugSwitch)
     m.Trace("quiet");
     EXPECT_TRUE(debug.lines().empty());
 
-    useCommandLine({ "/LVDebug" });
+    test::useCommandLine({ "/LVDebug" });
     m.Trace("loud   ");
     m.Trace(std::string(2000, 'x'));
     ASSERT_EQ(debug.lines().size(), 2u);

@@ -16,12 +16,6 @@ public:
     std::optional<std::string> windowsFolder;
 };
 
-void useCommandLine(std::vector<const char*> args)
-{
-    args.insert(args.begin(), "tvrn2");
-    setCommandLine(static_cast<int>(args.size()), args.data());
-}
-
 // The registry store and the suite's desktop answer; "/LVdbgReg" shows
 // every key tried.
 class ProgramLookupTest : public ::testing::Test {
@@ -29,12 +23,12 @@ protected:
     void SetUp() override
     {
         test::TestDesktop::removeRegistry();
-        useCommandLine({ "/LVDebug", "/LVdbgReg" });
+        test::useCommandLine({ "/LVDebug", "/LVdbgReg" });
     }
     void TearDown() override
     {
         test::TestDesktop::removeRegistry();
-        useCommandLine({});
+        test::useCommandLine({});
     }
 
     // The keys FindProgram tried, as its trace lines name them.

@@ -1,5 +1,6 @@
 #include "tests/hyperlink/TestDesktop.h"
 
+#include "platform/SystemInfo.h"
 #include "tests/support/TestSupport.h"
 
 #include <chrono>
@@ -114,6 +115,12 @@ std::optional<std::string> TestDesktop::recorded(const std::string& program)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return std::nullopt;
+}
+
+void useCommandLine(std::vector<const char*> switches)
+{
+    switches.insert(switches.begin(), "tvrn2");
+    setCommandLine(static_cast<int>(switches.size()), switches.data());
 }
 
 } // namespace tvrn2::test

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tvrn2::test {
 
@@ -29,5 +30,8 @@ public:
     // line, once it has written them; nothing after a few seconds.
     static std::optional<std::string> recorded(const std::string& program);
 };
+
+// The program's command line: "tvrn2" and these switches.
+void useCommandLine(std::vector<const char*> switches);
 
 } // namespace tvrn2::test
