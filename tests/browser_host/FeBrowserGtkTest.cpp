@@ -18,13 +18,9 @@ namespace tvrn2 {
 namespace {
 
 using namespace std::chrono_literals;
+using test::htmlPage;
 using test::HttpRoute;
 using test::runUntil;
-
-std::string page(const std::string& title, const std::string& body)
-{
-    return "<!DOCTYPE html><html><head><title>" + title + "</title></head><body>" + body + "</body></html>";
-}
 
 // A window on the screen with a browser over its container control, as
 // the program's main window has one.
@@ -79,9 +75,9 @@ protected:
 
 TEST_F(FeBrowserGtkTest, InitShowsThePageOverThePlaceholderAndLoadNavigates)
 {
-    server.route("/home", page("Home", "<p>welcome</p>"));
-    server.route("/next", page("Next", "<p>next</p>"));
-    server.route("/slow", HttpRoute { .body = page("Slow", "s"), .delay = 5s });
+    server.route("/home", htmlPage("Home", "<p>welcome</p>"));
+    server.route("/next", htmlPage("Next", "<p>next</p>"));
+    server.route("/slow", HttpRoute { .body = htmlPage("Slow", "s"), .delay = 5s });
 
     ASSERT_EQ(browser.Init(server.url("/home"), placeholder, 0, 0, 1), 1);
     ASSERT_NE(browser.CORECONTROL, 0);
@@ -131,7 +127,7 @@ TEST_F(FeBrowserGtkTest, InitShowsThePageOverThePlaceholderAndLoadNavigates)
 
 TEST_F(FeBrowserGtkTest, LocalFilesLoadByTheAddressRules)
 {
-    home.write("site/local.htm", page("Local file", "<p>from disk</p>"));
+    home.write("site/local.htm", htmlPage("Local file", "<p>from disk</p>"));
     std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(home.path() / "site");
     ASSERT_EQ(browser.Init(std::nullopt, placeholder, 0, 0, 1), 1);
@@ -189,7 +185,7 @@ TEST_F(FeBrowserGtkTest, DownloadsIntoTheRegistryDownloadDirectory)
 TEST_F(FeBrowserGtkTest, DocumentBridgeSetsAnInputAndSurvivesAnAlert)
 {
     server.route("/form",
-        page("Form",
+        htmlPage("Form",
             "<input id='q' value='old'>"
             "<button id='b' onclick=\"alert('hi'); document.title = 'clicked'\">b</button>"));
     ASSERT_EQ(browser.Init(server.url("/form"), placeholder, 0, 0, 1), 1);
@@ -215,7 +211,7 @@ TEST_F(FeBrowserGtkTest, DocumentBridgeSetsAnInputAndSurvivesAnAlert)
 
 TEST_F(FeBrowserGtkTest, ExecCommandMapsEditingAndRejectsWhatWebKitCannotDo)
 {
-    server.route("/edit", page("Edit", "<input id='f' value='abc'>"));
+    server.route("/edit", htmlPage("Edit", "<input id='f' value='abc'>"));
     ASSERT_EQ(browser.Init(server.url("/edit"), placeholder, 0, 0, 1), 1);
     ASSERT_TRUE(showsTitle("Edit"));
     WebView& view = *browser.webView();
@@ -252,6 +248,33 @@ TEST_F(FeBrowserGtkTest, KillReleasesTheControlAndItsSites)
     EXPECT_FALSE(browser.LASTLOADEDDOC.has_value());
     EXPECT_TRUE(browser.PAGETITLE.empty());
     g_object_unref(shown);
+}
+
+TEST_F(FeBrowserGtkTest, UpdateSetsDisplayOptionsSilenceAndMarkup)
+{
+    server.route("/alerting", htmlPage("Alerting", "<script>alert('on load')</script>"));
+    ASSERT_EQ(browser.Init(std::nullopt, placeholder, 0, 0, 1), 1);
+    browser.DEBUGGING = 2;
+    test::CapturedDebugOutput output;
+
+    browser.Update("statusbar", "TRUE");
+    EXPECT_TRUE(browser.statusBar());
+    browser.Update("StatusBar", "yes");
+    EXPECT_FALSE(browser.statusBar()) << "only 1 and true switch an option on";
+    EXPECT_TRUE(output.lines().back().ends_with("feBrowser:Update, putStatusBar passed\r\n"));
+    browser.Update("nosuchoption", "1");
+    EXPECT_TRUE(output.lines().back().ends_with("feBrowser:Update, Failed - c\r\n"));
+
+    // Silent: a page's own alert is answered instead of shown.
+    browser.Update("silentmode", "1");
+    EXPECT_EQ(browser.SILENTMODE, 1);
+    browser.Load(server.url("/alerting"));
+    const auto& answered = browser.webView()->scripts().dialogsAnswered();
+    ASSERT_TRUE(runUntil([&] { return !answered.empty(); })) << "the alert was not answered";
+    EXPECT_EQ(answered.back().message, "on load");
+
+    browser.Update("outerhtml", "<html><head><title>Given markup</title></head></html>");
+    EXPECT_TRUE(showsTitle("Given markup"));
 }
 
 } // namespace

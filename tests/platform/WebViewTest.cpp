@@ -13,13 +13,9 @@ namespace tvrn2 {
 namespace {
 
 using namespace std::chrono_literals;
+using test::htmlPage;
 using test::HttpRoute;
 using test::runUntil;
-
-std::string page(const std::string& title, const std::string& body)
-{
-    return "<!DOCTYPE html><html><head><title>" + title + "</title></head><body>" + body + "</body></html>";
-}
 
 // Bytes that no text transformation leaves alone: every byte value, repeated.
 std::string binaryBody(std::size_t size)
@@ -114,9 +110,9 @@ using Kind = DownloadEvent::Kind;
 
 TEST_F(WebViewTest, NavigatesBackForwardReloadsAndStops)
 {
-    server.route("/a", page("Page A", "a"));
-    server.route("/b", page("Page B", "b"));
-    server.route("/slow", HttpRoute { .body = page("Slow", "s"), .delay = 5s });
+    server.route("/a", htmlPage("Page A", "a"));
+    server.route("/b", htmlPage("Page B", "b"));
+    server.route("/slow", HttpRoute { .body = htmlPage("Slow", "s"), .delay = 5s });
 
     ASSERT_TRUE(load("/a"));
     ASSERT_TRUE(load("/b"));
@@ -168,7 +164,7 @@ TEST_F(WebViewTest, ReportsLoadFailures)
 TEST_F(WebViewTest, BridgeReadsAndWritesFormFieldsByHandle)
 {
     server.route("/form",
-        page("Form",
+        htmlPage("Form",
             "<form><input id='user' name='user' value='first'>"
             "<input id='other' value='x'></form>"));
     ASSERT_TRUE(load("/form"));
@@ -219,8 +215,8 @@ TEST_F(WebViewTest, BridgeReadsAndWritesFormFieldsByHandle)
 
 TEST_F(WebViewTest, BridgeReportsErrorsAndStaleHandles)
 {
-    server.route("/one", page("One", "<p id='p'>text</p>"));
-    server.route("/two", page("Two", "<p id='p'>text</p>"));
+    server.route("/one", htmlPage("One", "<p id='p'>text</p>"));
+    server.route("/two", htmlPage("Two", "<p id='p'>text</p>"));
     ASSERT_TRUE(load("/one"));
     DocumentBridge& bridge = view->document();
     ObjectHandle document = bridge.document().value.toHandle();
@@ -246,8 +242,8 @@ TEST_F(WebViewTest, BridgeReportsErrorsAndStaleHandles)
 TEST_F(WebViewTest, BridgeIsOutOfThePagesReach)
 {
     // A page that defines the same name cannot replace the bridge.
-    server.route(
-        "/hostile", page("Hostile", "<script>window.__tvrn2Bridge = { document: () => 'sfake' };</script>"));
+    server.route("/hostile",
+        htmlPage("Hostile", "<script>window.__tvrn2Bridge = { document: () => 'sfake' };</script>"));
     ASSERT_TRUE(load("/hostile"));
     BridgeResult document = view->document().document();
     ASSERT_TRUE(document.ok()) << document.message;
@@ -265,7 +261,7 @@ TEST_F(WebViewTest, BridgeWorksOnTheFirstBlankDocument)
 TEST_F(WebViewTest, AlertDuringACallIsAnsweredAndEventsAreHeld)
 {
     server.route("/alerting",
-        page("Alerting",
+        htmlPage("Alerting",
             "<button id='b' onclick=\"alert('hello'); this.textContent = confirm('sure?') ? 'yes' : "
             "'no';\">go</button>"));
     ASSERT_TRUE(load("/alerting"));
@@ -304,7 +300,7 @@ TEST_F(WebViewTest, AlertDuringACallIsAnsweredAndEventsAreHeld)
 
 TEST_F(WebViewTest, ScriptTimeoutSurvivesTheLateReply)
 {
-    server.route("/p", page("P", "p"));
+    server.route("/p", htmlPage("P", "p"));
     ASSERT_TRUE(load("/p"));
     ScriptResult slow
         = view->scripts().run("const end = Date.now() + 1000; while (Date.now() < end) {} 'late'", 100ms);
@@ -321,7 +317,7 @@ TEST_F(WebViewTest, ScriptTimeoutSurvivesTheLateReply)
 
 TEST_F(WebViewTest, EditingCommandsCutPasteUndoRedo)
 {
-    server.route("/edit", page("Edit", "<input id='from' value='hello'><input id='to' value=''>"));
+    server.route("/edit", htmlPage("Edit", "<input id='from' value='hello'><input id='to' value=''>"));
     ASSERT_TRUE(load("/edit"));
     gtk_widget_grab_focus(GTK_WIDGET(view->webKitView()));
     auto value = [&](const char* id) {
@@ -344,7 +340,7 @@ TEST_F(WebViewTest, EditingCommandsCutPasteUndoRedo)
 
 TEST_F(WebViewTest, FindCountsMatches)
 {
-    server.route("/text", page("Text", "<p>needle one</p><p>Needle two</p><p>haystack needle</p>"));
+    server.route("/text", htmlPage("Text", "<p>needle one</p><p>Needle two</p><p>haystack needle</p>"));
     ASSERT_TRUE(load("/text"));
     std::optional<unsigned> matches;
     view->onFindResult = [&](unsigned count) { matches = count; };
@@ -360,7 +356,7 @@ TEST_F(WebViewTest, FindCountsMatches)
 
 TEST_F(WebViewTest, PrintsWithoutDialogIntoAFile)
 {
-    server.route("/print", page("Print", "<h1>Printed page</h1>"));
+    server.route("/print", htmlPage("Print", "<h1>Printed page</h1>"));
     ASSERT_TRUE(load("/print"));
     std::optional<bool> printed;
     std::string message;
@@ -377,7 +373,7 @@ TEST_F(WebViewTest, PrintsWithoutDialogIntoAFile)
 
 TEST_F(WebViewTest, SavesThePageAsOneFile)
 {
-    server.route("/save", page("Save me", "<p>unique words 4711</p>"));
+    server.route("/save", htmlPage("Save me", "<p>unique words 4711</p>"));
     ASSERT_TRUE(load("/save"));
     std::optional<bool> saved;
     view->onSaveDone = [&](bool ok, const std::string&) { saved = ok; };
@@ -501,7 +497,7 @@ TEST_F(WebViewTest, ExistingFileIsReplacedOnlyWhenTheUserSaysSo)
 TEST_F(WebViewTest, OutlivesTheWindowItWasShownIn)
 {
     // Windows close before their browser objects let go of the view.
-    server.route("/p", page("P", "p"));
+    server.route("/p", htmlPage("P", "p"));
     ASSERT_TRUE(load("/p"));
     int complaints = 0;
     auto count

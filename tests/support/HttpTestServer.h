@@ -13,6 +13,12 @@
 
 namespace tvrn2::test {
 
+// A small complete HTML page with a title, as the browser tests serve them.
+inline std::string htmlPage(const std::string& title, const std::string& body)
+{
+    return "<!DOCTYPE html><html><head><title>" + title + "</title></head><body>" + body + "</body></html>";
+}
+
 // What the server answers for one path.
 struct HttpRoute {
     int status { 200 };

@@ -1,0 +1,72 @@
+"""Runs the two start-up programs in turn and compares them."""
+import http.server
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+PAGE = b"""<!DOCTYPE html><html><head><title>Home</title>
+<style>body{font-family:sans-serif;margin:2em}</style></head>
+<body><h1>Home page</h1><p>""" + b"Some text on the page. " * 200 + b"""</p>
+<ul>""" + b"".join(b"<li><a href='#%d'>link %d</a></li>" % (i, i) for i in range(50)) + b"""</ul></body></html>"""
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    def do_GET(self):
+        self.send_response(200)
+        self.send_header("Content-Type", "text/html; charset=utf-8")
+        self.send_header("Content-Length", str(len(PAGE)))
+        self.end_headers()
+        self.wfile.write(PAGE)
+
+    def log_message(self, *args):
+        pass
+
+
+def run(program, url, home):
+    env = dict(os.environ, XDG_DATA_HOME=home, XDG_CACHE_HOME=home, XDG_CONFIG_HOME=home)
+    start = time.monotonic()
+    process = subprocess.Popen([program, url], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=env, text=True)
+    loaded = None
+    rss = None
+    for line in process.stdout:
+        if line.startswith("loaded") and loaded is None:
+            loaded = time.monotonic() - start
+        elif line.startswith("rss"):
+            _, kb, count = line.split()
+            rss = (int(kb), int(count))
+    process.wait(timeout=60)
+    if loaded is None or rss is None:
+        sys.exit(f"{program} did not report (exit {process.returncode})")
+    return loaded, rss
+
+
+def main():
+    folder, rounds = sys.argv[1], int(sys.argv[2])
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    url = f"http://127.0.0.1:{server.server_address[1]}/"
+    programs = {"tvrn2": os.path.join(folder, "browser_startup_tvrn2"), "bare": os.path.join(folder, "browser_startup_bare")}
+    results = {name: [] for name in programs}
+    for _ in range(rounds):
+        for name, program in programs.items():
+            with tempfile.TemporaryDirectory() as home:
+                results[name].append(run(program, url, home))
+    summary = {}
+    for name, runs in results.items():
+        start = statistics.median(r[0] for r in runs) * 1000
+        memory = statistics.median(r[1][0] for r in runs) / 1024
+        processes = runs[0][1][1]
+        summary[name] = (start, memory)
+        print(f"{name:6} start {start:7.1f} ms   rss {memory:7.1f} MB over {processes} processes   ({rounds} runs, medians)")
+    start_ratio = summary["tvrn2"][0] / summary["bare"][0]
+    memory_ratio = summary["tvrn2"][1] / summary["bare"][1]
+    print(f"ratio  start {start_ratio:.2f} (goal <= 1.15: {'met' if start_ratio <= 1.15 else 'NOT met'})"
+          f"   memory {memory_ratio:.2f} (goal <= 1.2: {'met' if memory_ratio <= 1.2 else 'NOT met'})")
+    server.shutdown()
+
+
+main()
