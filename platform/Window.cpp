@@ -286,26 +286,25 @@ void Window::beep()
         m_view->beep();
 }
 
-void Window::display(int number)
+void Window::forControls(int number, void (Control::*step)())
 {
     if (number) {
         if (auto* c = control(number))
-            c->display();
+            (c->*step)();
         return;
     }
     for (auto& [n, c] : m_controls)
-        c->display();
+        ((*c).*step)();
+}
+
+void Window::display(int number)
+{
+    forControls(number, &Control::display);
 }
 
 void Window::update(int number)
 {
-    if (number) {
-        if (auto* c = control(number))
-            c->update();
-        return;
-    }
-    for (auto& [n, c] : m_controls)
-        c->update();
+    forControls(number, &Control::update);
 }
 
 bool Window::inputClick(int number, int keyCode)

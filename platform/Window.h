@@ -140,6 +140,8 @@ public:
 
 private:
     void windowChanged(WindowProperty property);
+    // Runs the step on one control, or on every control for 0.
+    void forControls(int number, void (Control::*step)());
     void schedule();
     void dispatchOne();
     bool mayDispatch() const;

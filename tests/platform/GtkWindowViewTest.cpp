@@ -5,6 +5,7 @@
 #include "platform/HistoryListView.h"
 #include "platform/KeyCode.h"
 #include "platform/MessageBox.h"
+#include "platform/WaitCursor.h"
 #include "platform/Window.h"
 #include "platform/gtk/GtkBackend.h"
 #include "tests/platform/RealClick.h"
@@ -417,6 +418,58 @@ TEST_F(GtkWindowViewTest, AnOverlayRegionReportsThePointerAndCarriesTheHandCurso
     EXPECT_TRUE(window.control(link)->rect().contains(insideAt.first, insideAt.second))
         << insideAt.first << "," << insideAt.second;
     EXPECT_NE(cursor, nullptr);
+}
+
+TEST_F(GtkWindowViewTest, KeysRaiseAlertsOnEntriesAndAcceptButtonsWithTheirOwnCode)
+{
+    Window window("Keys", { -1, -1, 160, 40 });
+    int entry = window.add(ControlKind::Entry, "?ADDRESS", "", { 6, 6, 100, 12 });
+    int button = window.add(ControlKind::Button, "?GO", "Go", { 110, 6, 40, 14 });
+    window.control(entry)->alert(KeyCode::Enter);
+    window.open();
+    auto* view = GtkWindowView::of(window);
+    ASSERT_NE(view, nullptr);
+    Watchdog watchdog(&window, 10000);
+
+    std::vector<WindowEvent> seen;
+    whenMapped(view->widget(entry), [&] {
+        // Without a window manager the keyboard follows the pointer.
+        test::movePointer(view->widget(entry), 5, 5);
+        window.select(entry);
+        test::pressKey(view->widget(entry), 0xff0d); // Return
+    });
+    window.run([&](const WindowEvent& e) {
+        if (e.event == Event::AlertKey || e.event == Event::Accepted)
+            seen.push_back(e);
+        if (e.event == Event::AlertKey) {
+            window.select(button);
+            test::pressKey(view->widget(button), 0xff0d);
+        }
+        if (e.event == Event::Accepted)
+            window.post(Event::CloseWindow);
+        return Dispatch::Default;
+    });
+    EXPECT_FALSE(watchdog.fired());
+    // Enter in the entry is only the alert, never the entry's own activation;
+    // Enter on the button accepts it with the key's code, not the mouse's.
+    std::vector<WindowEvent> expected { { Event::AlertKey, entry, KeyCode::Enter },
+        { Event::Accepted, button, KeyCode::Enter } };
+    EXPECT_EQ(seen, expected);
+}
+
+TEST_F(GtkWindowViewTest, TheWaitCursorCoversEveryWindowWhileShown)
+{
+    Window window("Wait", { -1, -1, 80, 30 });
+    window.open();
+    auto* view = GtkWindowView::of(window);
+    ASSERT_NE(view, nullptr);
+    GdkWindow* surface = gtk_widget_get_window(GTK_WIDGET(view->toplevel()));
+    ASSERT_NE(surface, nullptr);
+    {
+        WaitCursor::Guard busy;
+        EXPECT_NE(gdk_window_get_cursor(surface), nullptr);
+    }
+    EXPECT_EQ(gdk_window_get_cursor(surface), nullptr);
 }
 
 } // namespace

@@ -30,4 +30,13 @@ void clickWidget(GtkWidget* widget)
     XFlush(display);
 }
 
+void pressKey(GtkWidget* widget, unsigned long keysym)
+{
+    Display* display = GDK_DISPLAY_XDISPLAY(gtk_widget_get_display(widget));
+    KeyCode code = XKeysymToKeycode(display, keysym);
+    XTestFakeKeyEvent(display, code, True, CurrentTime);
+    XTestFakeKeyEvent(display, code, False, CurrentTime);
+    XFlush(display);
+}
+
 } // namespace tvrn2::test
