@@ -58,7 +58,7 @@ private:
     bool m_fired { false };
 };
 
-// Calls the action once the widget is on screen, polling the loop.
+// Calls the action once the widget is on screen and laid out, polling the loop.
 void whenMapped(GtkWidget* widget, std::function<void()> action)
 {
     struct Wait {
@@ -69,7 +69,8 @@ void whenMapped(GtkWidget* widget, std::function<void()> action)
         G_PRIORITY_DEFAULT, 20,
         [](gpointer data) -> gboolean {
             auto* wait = static_cast<Wait*>(data);
-            if (!gtk_widget_get_mapped(wait->widget))
+            // A widget added to a shown window maps before it is laid out.
+            if (!gtk_widget_get_mapped(wait->widget) || gtk_widget_get_allocated_width(wait->widget) <= 1)
                 return G_SOURCE_CONTINUE;
             wait->action();
             return G_SOURCE_REMOVE;
@@ -386,8 +387,8 @@ TEST_F(GtkWindowViewTest, AnOverlayRegionReportsThePointerAndCarriesTheHandCurso
     std::vector<WindowEvent> mouse;
     std::pair<int, int> insideAt;
     GdkCursor* cursor = nullptr;
-    whenMapped(view->widget(region.number()), [&] {
-        GtkWidget* box = view->widget(region.number());
+    GtkWidget* box = view->widget(region.number());
+    whenMapped(box, [&] {
         // The region's own input window carries the cursor.
         GList* children = gdk_window_get_children(gtk_widget_get_window(box));
         for (GList* at = children; at; at = at->next) {
@@ -397,20 +398,39 @@ TEST_F(GtkWindowViewTest, AnOverlayRegionReportsThePointerAndCarriesTheHandCurso
                 cursor = gdk_window_get_cursor(GDK_WINDOW(at->data));
         }
         g_list_free(children);
-        test::movePointer(box, 3, 3);
     });
+    // The X server may place the region's window a moment after GTK maps it,
+    // so the pointer keeps going in (then out) until the window reports it.
+    struct Mover {
+        GtkWidget* box;
+        std::vector<WindowEvent>* mouse;
+        int step;
+    } mover { box, &mouse, 0 };
+    guint nudging = g_timeout_add(
+        50,
+        [](gpointer data) -> gboolean {
+            auto* m = static_cast<Mover*>(data);
+            if (!gtk_widget_get_mapped(m->box))
+                return G_SOURCE_CONTINUE;
+            int wobble = ++m->step % 2;
+            if (m->mouse->empty())
+                test::movePointer(m->box, 3 + wobble, 3);
+            else
+                test::movePointer(m->box, -40 - wobble, 60);
+            return G_SOURCE_CONTINUE;
+        },
+        &mover);
     window.run([&](const WindowEvent& e) {
         if (e.control != region.number())
             return Dispatch::Default;
         mouse.push_back(e);
-        if (e.event == Event::MouseIn) {
+        if (e.event == Event::MouseIn)
             insideAt = { window.mouseX(), window.mouseY() };
-            test::movePointer(view->widget(region.number()), -40, 60);
-        }
         if (e.event == Event::MouseOut)
             window.post(Event::CloseWindow);
         return Dispatch::Default;
     });
+    g_source_remove(nudging);
     EXPECT_FALSE(watchdog.fired());
     ASSERT_FALSE(mouse.empty());
     EXPECT_EQ(mouse.front().event, Event::MouseIn);
