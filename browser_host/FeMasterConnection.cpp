@@ -1,31 +1,33 @@
+#include "browser_host/FeDialer.h"
 #include "browser_host/FeMaster.h"
 
 namespace tvrn2 {
-namespace {
-
-// FIXME: the connection control is not built yet. Until it is, the
-// master behaves as on a machine without the connection library: the
-// connected-state query answers "not connected" and every dial or
-// hang-up reports the library missing (41).
-constexpr std::uint8_t connectionLibraryMissing = 41;
-
-std::uint8_t connectedStateWithoutConnectionControl()
-{
-    return 0;
-}
-
-} // namespace
 
 std::uint8_t FeMaster::IsOnline()
 {
-    return connectedStateWithoutConnectionControl();
+    FeDialer dialer;
+    return dialer.ConnectedState(0);
 }
 
-std::uint8_t FeMaster::ConnectionAction(std::uint8_t action, std::string_view)
+std::uint8_t FeMaster::ConnectionAction(std::uint8_t action, std::string_view name)
 {
-    if (action >= 1 && action <= 5)
-        return connectionLibraryMissing;
-    return 0;
+    // A fresh dialer for the one operation: number 0 and debugging off, so
+    // its own trace lines stay silent on this path.
+    FeDialer dialer;
+    switch (action) {
+    case 1:
+        return dialer.DialDefaultInternetConnection();
+    case 2:
+        return dialer.DialNamedInternetConnection(name);
+    case 3:
+        return dialer.HangUpInternetConnection();
+    case 4:
+        return dialer.HangUpNamedInternetConnection(name);
+    case 5:
+        return dialer.RedialCurrentConnection();
+    default:
+        return 0;
+    }
 }
 
 } // namespace tvrn2

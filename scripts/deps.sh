@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libssl-dev libgtk-3-dev libwebkit2gtk-4.1-dev
   libxtst-dev xvfb xauth imagemagick openssl python3 shared-mime-info
+  dbus-daemon python3-dbusmock
 )
 
 missing=()
