@@ -25,7 +25,7 @@ void* MemoryArena::reserveAddressSpace(void* address, std::size_t size, int& err
     return reserved;
 }
 
-MemoryArena::MemoryArena(TraceLog& log, Reserve reserve)
+MemoryArena::MemoryArena(TraceLog& log, const Reserve& reserve)
 {
     m_freeLists.fill(NoBlock);
     int error = 0;

@@ -28,7 +28,7 @@ public:
     // Reserves the arena, at the preferred address when it is free; when no
     // reservation succeeds, writes "Memory failed: <code>" to `log` and stays
     // empty.
-    explicit MemoryArena(TraceLog& log, Reserve reserve = reserveAddressSpace);
+    explicit MemoryArena(TraceLog& log, const Reserve& reserve = reserveAddressSpace);
     ~MemoryArena();
     MemoryArena(const MemoryArena&) = delete;
     MemoryArena& operator=(const MemoryArena&) = delete;

@@ -65,7 +65,7 @@ cairo_pattern_t* solidColour(ColourRef colour)
 }
 
 // Reads pixel `x` of a row of a device-dependent bitmap as opaque ARGB.
-std::uint32_t pixelAt(const std::uint8_t* row, int x, unsigned bitsPerPixel)
+std::uint32_t pixelAt(const std::uint8_t* row, std::size_t x, unsigned bitsPerPixel)
 {
     switch (bitsPerPixel) {
     case 1:
@@ -119,7 +119,7 @@ HBITMAP pw_CreateBitmap(int width, int height, unsigned planes, unsigned bitsPer
         for (int y = 0; y < height; ++y) {
             auto* source = static_cast<const std::uint8_t*>(bits) + y * rowBytes;
             auto* target = reinterpret_cast<std::uint32_t*>(pixels + static_cast<std::ptrdiff_t>(y) * stride);
-            for (int x = 0; x < width; ++x)
+            for (std::size_t x = 0; x < std::size_t(width); ++x)
                 target[x] = pixelAt(source, x, bitsPerPixel);
         }
         cairo_surface_mark_dirty(surface);
