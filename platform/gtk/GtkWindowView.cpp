@@ -176,6 +176,16 @@ GdkCursor* cursorFor(GdkDisplay* display, std::string name)
     return gdk_cursor_new_from_name(display, "default");
 }
 
+// An image linked into the program under its bare name (a GResource below
+// /tvrn2/linked/), or null when the program carries none of that name.
+GdkPixbuf* linkedImage(const std::string& name)
+{
+    if (name.empty() || name.find('/') != std::string::npos)
+        return nullptr;
+    std::string path = "/tvrn2/linked/" + name;
+    return gdk_pixbuf_new_from_resource(path.c_str(), nullptr);
+}
+
 // Sets the cursor on the GDK windows that belong to a widget (an entry's
 // text area, a button's input window, an event box's own window).
 void setWidgetCursor(GtkWidget* widget, GdkCursor* cursor)
@@ -571,10 +581,13 @@ void GtkWindowView::windowChanged(WindowProperty property)
         if (!icon.empty() && icon.front() == '~')
             icon.erase(0, 1);
         std::error_code missing;
-        if (!icon.empty() && std::filesystem::is_regular_file(icon, missing))
+        if (!icon.empty() && std::filesystem::is_regular_file(icon, missing)) {
             gtk_window_set_icon_from_file(toplevel(), icon.c_str(), nullptr);
-        else
+        } else if (auto linked = GObjectPtr<GdkPixbuf>::adopt(linkedImage(icon)); linked) {
+            gtk_window_set_icon(toplevel(), linked.get());
+        } else {
             gtk_window_set_icon_name(toplevel(), icon.empty() ? nullptr : icon.c_str());
+        }
         break;
     }
     case WindowProperty::Rect:

@@ -1,27 +1,37 @@
 #include "app/Program.h"
 
 #include "app/FileVerification.h"
+#include "app/MainSettings.h"
 #include "platform/Halt.h"
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
 #include "platform/Registry.h"
 #include "platform/SysCalls.h"
 #include "platform/SystemParameters.h"
+#include "platform/gtk/GtkBackend.h"
+#include "tests/diagnostics/WindowCloser.h"
+#include "tests/support/HttpTestServer.h"
 #include "tests/support/TestSupport.h"
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <stdexcept>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 
 namespace tvrn2 {
 namespace {
+
+using namespace std::chrono_literals;
 
 class NullView final : public VerificationView {
 public:
@@ -173,14 +183,66 @@ TEST_F(ProgramTest, DragOptionComesBackOnEveryWayOut)
     EXPECT_EQ(drag(), 1);
 }
 
-TEST_F(ProgramTest, ProgramStartsWritesItsSettingsAndExitsZero)
+TEST_F(ProgramTest, ProgramShowsTheHomePageWritesItsSettingsAndExitsZeroWhenClosed)
 {
+    if (!GtkBackend::available())
+        GTEST_SKIP() << "no display";
+    // The home page comes through a proxy on loopback, so the program's
+    // fixed address never leaves the machine.
+    test::HttpTestServer proxy;
+    const std::string home = MainAddresses().homePage;
+    proxy.route(home, "<html><head><title>Tavrin</title></head><body>home</body></html>");
+    test::ScopedEnv httpProxy { "http_proxy", proxy.url() };
+    test::ScopedEnv noProxy { "no_proxy", std::nullopt };
+    test::ScopedEnv data { "XDG_DATA_HOME", (dir / "data").string() };
+    test::ScopedEnv cache { "XDG_CACHE_HOME", (dir / "cache").string() };
     storeDrag("1");
-    std::string command = std::string("'") + TVRN2_PROGRAM + "' 2>/dev/null";
-    int status = std::system(command.c_str());
+
+    const char* argv[] = { TVRN2_PROGRAM, nullptr };
+    pid_t child = 0;
+    ASSERT_EQ(
+        posix_spawn(&child, TVRN2_PROGRAM, nullptr, nullptr, const_cast<char* const*>(argv), environ), 0);
+    auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (proxy.requests(home) == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(proxy.requests(home), 1);
+
+    // Closed as a user closes it; the program then ends on its own.
+    test::WindowCloser closer;
+    int status = 0;
+    deadline = std::chrono::steady_clock::now() + 30s;
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ADD_FAILURE() << "the program did not end after its window was closed";
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            return;
+        }
+        closer.closeWindowsOf(child);
+        std::this_thread::sleep_for(50ms);
+    }
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(sectors(), "0");
+    EXPECT_EQ(drag(), 1);
+}
+
+TEST_F(ProgramTest, WithoutADisplayTheProgramEndsAsAFailureWithTheDesktopRestored)
+{
+    storeDrag("1");
+    test::ScopedEnv noDisplay { "DISPLAY", std::nullopt };
+    test::ScopedEnv noWayland { "WAYLAND_DISPLAY", std::nullopt };
+    std::string command = std::string("'") + TVRN2_PROGRAM + "' 2>&1";
+    FILE* output = popen(command.c_str(), "r");
+    ASSERT_NE(output, nullptr);
+    std::string said;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, output))
+        said += buffer;
+    int status = pclose(output);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_THAT(said, testing::HasSubstr("no display"));
     EXPECT_EQ(drag(), 1);
 }
 

@@ -237,19 +237,32 @@ void HttpTestServer::serve(int connection)
     }
     std::string head = "HTTP/1.1 " + std::to_string(route.status) + " " + reasonPhrase(route.status) + "\r\n";
     head += "Content-Type: " + route.contentType + "\r\n";
-    head += "Content-Length: " + std::to_string(route.body.size()) + "\r\n";
+    const std::uint64_t length = route.generate ? route.generatedLength : route.body.size();
+    head += "Content-Length: " + std::to_string(length) + "\r\n";
     head += "Connection: close\r\n";
     for (const auto& [name, value] : route.headers)
         head += name + ": " + value + "\r\n";
     head += "\r\n";
     bool sending = sendAll(connection, head.data(), head.size());
 
-    std::size_t limit = std::min(route.body.size(), route.breakAfter.value_or(route.body.size()));
-    std::size_t chunk = route.chunkSize ? route.chunkSize : std::max<std::size_t>(limit, 1);
-    for (std::size_t offset = 0; sending && offset < limit; offset += chunk) {
+    const std::uint64_t limit = std::min<std::uint64_t>(length, route.breakAfter.value_or(length));
+    const std::uint64_t chunk = route.chunkSize ? route.chunkSize : std::max<std::uint64_t>(limit, 1);
+    std::vector<char> piece; // generated bodies go out through this, one piece at a time
+    if (route.generate)
+        piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(chunk, 1 << 16)));
+    for (std::uint64_t offset = 0; sending && offset < limit; offset += chunk) {
         if (offset > 0 && route.chunkPause.count() > 0 && !pause(route.chunkPause))
             break;
-        sending = sendAll(connection, route.body.data() + offset, std::min(chunk, limit - offset));
+        const std::uint64_t end = std::min(limit, offset + chunk);
+        if (!route.generate) {
+            sending = sendAll(connection, route.body.data() + offset, static_cast<std::size_t>(end - offset));
+            continue;
+        }
+        for (std::uint64_t at = offset; sending && at < end; at += piece.size()) {
+            const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), end - at));
+            route.generate(at, piece.data(), size);
+            sending = sendAll(connection, piece.data(), size);
+        }
     }
     // A broken answer ends with a reset, as a dropped connection would.
     if (route.breakAfter) {

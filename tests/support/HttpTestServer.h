@@ -3,6 +3,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -32,6 +34,11 @@ struct HttpRoute {
     std::chrono::milliseconds chunkPause { 0 };
     // Announce the whole length but close the connection after this many body bytes.
     std::optional<std::size_t> breakAfter;
+    // Instead of `body`: a body of `generatedLength` bytes that `generate`
+    // writes piece by piece as it is sent (offset, buffer, size), so a very
+    // large answer is never held in memory. Called on the serving thread.
+    std::function<void(std::uint64_t offset, char* data, std::size_t size)> generate;
+    std::uint64_t generatedLength { 0 };
 };
 
 // A real HTTP/1.1 server on 127.0.0.1 with a port chosen at run time, for

@@ -1,0 +1,317 @@
+// The main window on the screen with its real web view, driven through GTK's
+// event path against a loopback HTTP server.
+
+#include "app/MainWindow.h"
+#include "browser_host/FeBrowser.h"
+#include "framework/ErrorManager.h"
+#include "framework/RegistryReader.h"
+#include "platform/Dialogs.h"
+#include "platform/MessageBox.h"
+#include "platform/Registry.h"
+#include "platform/gtk/GtkBackend.h"
+#include "platform/gtk/GtkWindowView.h"
+#include "platform/webkit/WebView.h"
+#include "tests/app/WidgetInput.h"
+#include "tests/app/WindowScript.h"
+#include "tests/support/HttpTestServer.h"
+#include "tests/support/TestSupport.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <vector>
+
+namespace tvrn2 {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+const std::string installerPath
+    = "/download/1/6/5/165b076b-aaa9-443d-84f0-73cf11fdcdf8/WindowsXP-KB835935-SP2-ENU.exe";
+
+// The bytes of a generated download: a fixed pattern of the offset, so the
+// server can stream any piece of it and the test can hash it again.
+void generatedBytes(std::uint64_t offset, char* data, std::size_t size)
+{
+    for (std::size_t i = 0; i < size; ++i) {
+        std::uint64_t at = offset + i;
+        std::uint64_t x = (at >> 3) * 0x9E3779B97F4A7C15ull;
+        x ^= x >> 29;
+        data[i] = static_cast<char>(x >> (8 * (at & 7)));
+    }
+}
+
+std::string generatedMd5(std::uint64_t length)
+{
+    EVP_MD_CTX* context = EVP_MD_CTX_new();
+    EVP_DigestInit_ex(context, EVP_md5(), nullptr);
+    std::vector<char> piece(1 << 20);
+    for (std::uint64_t at = 0; at < length; at += piece.size()) {
+        auto size = static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), length - at));
+        generatedBytes(at, piece.data(), size);
+        EVP_DigestUpdate(context, piece.data(), size);
+    }
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int digestLength = 0;
+    EVP_DigestFinal_ex(context, digest, &digestLength);
+    EVP_MD_CTX_free(context);
+    std::string hex;
+    for (unsigned int i = 0; i < digestLength; ++i) {
+        hex += "0123456789abcdef"[digest[i] >> 4];
+        hex += "0123456789abcdef"[digest[i] & 15];
+    }
+    return hex;
+}
+
+std::string upper(std::string text)
+{
+    for (auto& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+const char* homePage = R"(<!DOCTYPE html>
+<html><head><title>Tavrin</title><style>
+body { font-family: sans-serif; margin: 0; background: #f4f7fb; color: #223; }
+header { background: #1a4f9c; color: white; padding: 14px 20px; }
+h1 { margin: 0; font-size: 22px; }
+main { padding: 12px 20px; font-size: 14px; line-height: 1.5; }
+</style></head><body>
+<header><h1>XP SP2 Tavrin</h1></header>
+<main><p>Fetch the Service Pack 2 network installer with the button below. The file is
+checked as soon as it has arrived in your download folder.</p>
+<p>Questions? Use the support button to write to us.</p></main>
+</body></html>)";
+
+class MainWindowFlowTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!GtkBackend::available())
+            GTEST_SKIP() << "no display";
+        backend = std::make_unique<GtkBackend>();
+        m_previousDialogs = setDialogs(&dialogs);
+        m_previousBoxes = setMessageBoxes(&boxes);
+        fs::create_directories(downloads);
+        HKEY key = 0;
+        regCreateKeyEx(HKEY_CURRENT_USER, FileVerification::downloadKey, 0, KEY_WRITE, &key, nullptr);
+        const std::string folder = downloads.string();
+        regSetValueEx(key, FileVerification::downloadValue, 1,
+            reinterpret_cast<const std::uint8_t*>(folder.c_str()),
+            static_cast<std::uint32_t>(folder.size() + 1));
+        regCloseKey(key);
+        errors.Init();
+        registry.QUIETMODE = 1;
+        registry.Init();
+
+        server.route("/tvrn2tavrin.htm", homePage);
+        server.route("/typed.htm", "<html><head><title>Typed</title></head><body>typed</body></html>");
+        settings.addresses.homePage = server.url("/tvrn2tavrin.htm");
+        settings.addresses.installer = server.url(installerPath);
+        // A short watch keeps the test quick; the program watches every ten seconds.
+        settings.watchPeriod = 50;
+    }
+    void TearDown() override
+    {
+        if (!backend)
+            return;
+        main.reset();
+        registry.Kill();
+        errors.Kill();
+        setDialogs(m_previousDialogs);
+        setMessageBoxes(m_previousBoxes);
+        server.stop();
+        backend.reset();
+    }
+
+    // Serves a generated file of `length` bytes under `path`, in pieces with
+    // short pauses so the download can be seen running.
+    void serveGenerated(const std::string& path, std::uint64_t length, std::size_t piece)
+    {
+        test::HttpRoute route;
+        route.contentType = "application/octet-stream";
+        route.generate = generatedBytes;
+        route.generatedLength = length;
+        route.chunkSize = piece;
+        route.chunkPause = 20ms;
+        server.route(path, std::move(route));
+    }
+
+    void make() { main = std::make_unique<MainWindow>(errors, registry, filePath, settings); }
+    Window& window() { return main->window(); }
+    GtkWindowView& view() { return *GtkWindowView::of(window()); }
+    GtkWidget* widget(int control) { return view().widget(control); }
+    WebView* web() { return main->browser() ? main->browser()->webView() : nullptr; }
+    std::string text(int control) { return window().control(control)->text(); }
+    std::string screen(int control) { return window().control(control)->screenText(); }
+
+    bool showing(const std::string& address) { return web() && web()->uri() == address && !web()->loading(); }
+    bool askedToSave()
+    {
+        auto* bar = web() ? web()->downloadBar() : nullptr;
+        if (!bar || !bar->shown())
+            return false;
+        auto buttons = bar->buttons();
+        return std::find(buttons.begin(), buttons.end(), DownloadBar::Button::Save) != buttons.end();
+    }
+    void pressSave() { web()->downloadBar()->press(DownloadBar::Button::Save); }
+
+    // With TVRN2_SCREENSHOTS naming a folder, the window is saved there as a picture.
+    void screenshot(const std::string& name)
+    {
+        const char* folder = std::getenv("TVRN2_SCREENSHOTS");
+        if (!folder || !*folder)
+            return;
+        std::string file = (fs::path(folder) / (name + ".png")).string();
+        EXPECT_TRUE(test::saveScreenshot(GTK_WIDGET(view().toplevel()), file.c_str())) << file;
+    }
+
+    // Lets the window paint for a few polls before the next step.
+    std::function<bool()> settled(int polls = 8)
+    {
+        auto left = std::make_shared<int>(polls);
+        return [left] { return --*left <= 0; };
+    }
+
+    void run(test::WindowScript& script)
+    {
+        script.start();
+        main->Execute();
+        EXPECT_TRUE(script.finished());
+        EXPECT_TRUE(boxes.shown().empty()) << boxes.shown().front().text;
+    }
+
+    std::unique_ptr<GtkBackend> backend;
+    test::TempDir dir;
+    test::ScopedEnv config { "XDG_CONFIG_HOME", (dir / "config").string() };
+    test::ScopedEnv data { "XDG_DATA_HOME", (dir / "data").string() };
+    test::ScopedEnv cache { "XDG_CACHE_HOME", (dir / "cache").string() };
+    fs::path downloads = dir / "downloads";
+    test::HttpTestServer server;
+    ScriptedDialogs dialogs;
+    ScriptedMessageBoxes boxes;
+    ErrorManager errors;
+    RegistryReader registry;
+    CString<256> filePath;
+    MainSettings settings;
+    std::unique_ptr<MainWindow> main;
+
+private:
+    Dialogs* m_previousDialogs { nullptr };
+    MessageBoxes* m_previousBoxes { nullptr };
+};
+
+TEST_F(MainWindowFlowTest, InstallerThatFailsItsDigestIsShownAndDeleted)
+{
+    const std::uint64_t size = FileVerification::installerSize;
+    serveGenerated(installerPath, size, 4 << 20);
+    const fs::path file = downloads / FileVerification::installerFileName;
+    make();
+    test::WindowScript script(window(), 20ms, 240s);
+    script
+        .step(
+            "the home page", [&] { return showing(settings.addresses.homePage); },
+            [&] {
+                EXPECT_EQ(screen(MainWindow::FEPATH), settings.addresses.homePage);
+                EXPECT_EQ(text(MainWindow::VALIDSTRING), "** File Not Tested **");
+                EXPECT_EQ(window().timer(), 0);
+                EXPECT_NE(gtk_window_get_icon(view().toplevel()), nullptr);
+                EXPECT_EQ(web()->title(), "Tavrin");
+            })
+        .step("the home page painted", settled(50), [&] { screenshot("main-window-start"); })
+        .act("Enter in the address line",
+            [&] {
+                gtk_entry_set_text(GTK_ENTRY(widget(MainWindow::FEPATH)), server.url("/typed.htm").c_str());
+                test::pressKey(widget(MainWindow::FEPATH), GDK_KEY_Return);
+            })
+        .step(
+            "the typed page", [&] { return showing(server.url("/typed.htm")); },
+            [&] {
+                EXPECT_EQ(server.requests("/typed.htm"), 1);
+                test::clickWidget(widget(MainWindow::OKBUTTON));
+            })
+        .step(
+            "the save question", [&] { return askedToSave(); },
+            [&] {
+                EXPECT_EQ(text(MainWindow::VALIDSTRING), "*** Download in Progress ***");
+                EXPECT_EQ(window().timer(), settings.watchPeriod);
+                pressSave();
+            })
+        .step(
+            "the download under way",
+            [&] {
+                std::error_code ignored;
+                return fs::file_size(
+                           downloads / (std::string(FileVerification::installerFileName) + ".wkdownload"),
+                           ignored)
+                    > 60'000'000;
+            },
+            [&] {
+                EXPECT_EQ(text(MainWindow::VALIDSTRING), "*** Download in Progress ***");
+                EXPECT_NE(window().timer(), 0);
+                screenshot("main-window-downloading");
+            })
+        .step(
+            "the verdict", [&] { return window().timer() == 0; },
+            [&] {
+                EXPECT_EQ(text(MainWindow::VALIDSTRING), "XP Service Pack 2 file is NOT valid!");
+                EXPECT_EQ(screen(MainWindow::FILECHECKSUM), generatedMd5(size));
+                EXPECT_EQ(screen(MainWindow::CSFILEPATH), file.string());
+                EXPECT_FALSE(fs::exists(file));
+                EXPECT_EQ(server.requests(installerPath), 1);
+            })
+        .step("the verdict painted", settled(), [&] { screenshot("main-window-not-valid"); });
+    run(script);
+}
+
+TEST_F(MainWindowFlowTest, KeyboardStartsOnlyTheWatchAndAValidFileIsKept)
+{
+    const std::uint64_t size = (3 << 20) + 321;
+    const std::string path = "/files/valid-setup.exe";
+    serveGenerated(path, size, 256 << 10);
+    settings.addresses.installer = server.url(path);
+    settings.target = { "valid-setup.exe", static_cast<std::int64_t>(size), upper(generatedMd5(size)) };
+    const fs::path file = downloads / "valid-setup.exe";
+    dialogs.cancelFile();
+    make();
+    test::WindowScript script(window(), 20ms, 120s);
+    script
+        .step(
+            "the home page", [&] { return showing(settings.addresses.homePage); },
+            [&] { test::pressKey(widget(MainWindow::OKBUTTON), GDK_KEY_space); })
+        .step(
+            "the watch started", [&] { return window().timer() != 0; },
+            [&] { EXPECT_EQ(text(MainWindow::VALIDSTRING), "*** Download in Progress ***"); })
+        .step("a while with the watch running", settled(25),
+            [&] {
+                // The keyboard fetched nothing.
+                EXPECT_EQ(server.requests(path), 0);
+                EXPECT_TRUE(showing(settings.addresses.homePage));
+                EXPECT_EQ(window().timer(), settings.watchPeriod);
+                test::clickWidget(widget(MainWindow::FEFILELOOKUP));
+            })
+        .step(
+            "the cancelled viewer", [&] { return dialogs.fileRequests().size() == 1; },
+            [&] {
+                EXPECT_EQ(main->browser()->FE_PATH.clipped(), settings.addresses.homePage);
+                EXPECT_EQ(screen(MainWindow::FEPATH), settings.addresses.homePage);
+                test::clickWidget(widget(MainWindow::OKBUTTON));
+            })
+        .step(
+            "the save question", [&] { return askedToSave(); }, [&] { pressSave(); })
+        .step(
+            "the verdict", [&] { return window().timer() == 0; },
+            [&] {
+                EXPECT_EQ(text(MainWindow::VALIDSTRING), "XP Service Pack 2 file is valid!");
+                EXPECT_EQ(screen(MainWindow::FILECHECKSUM), generatedMd5(size));
+                EXPECT_TRUE(fs::exists(file));
+                EXPECT_EQ(fs::file_size(file), size);
+            })
+        .step("the verdict painted", settled(), [&] { screenshot("main-window-valid"); });
+    run(script);
+}
+
+} // namespace
+} // namespace tvrn2

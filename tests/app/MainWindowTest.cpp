@@ -1,0 +1,471 @@
+#include "app/MainWindow.h"
+
+#include "app/MainBrowser.h"
+#include "app/MainLinks.h"
+#include "framework/ErrorManager.h"
+#include "framework/RegistryReader.h"
+#include "hyperlink/LinkDesktop.h"
+#include "platform/Dialogs.h"
+#include "platform/HeadlessEventLoop.h"
+#include "platform/KeyCode.h"
+#include "platform/MessageBox.h"
+#include "platform/Registry.h"
+#include "platform/SystemInfo.h"
+#include "platform/WaitCursor.h"
+#include "tests/app/WindowScript.h"
+#include "tests/support/TestSupport.h"
+
+#include <deque>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <thread>
+
+namespace tvrn2 {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+std::string md5Hex(const std::string& data)
+{
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_Digest(data.data(), data.size(), digest, &length, EVP_md5(), nullptr);
+    std::string hex;
+    for (unsigned int i = 0; i < length; ++i) {
+        hex += "0123456789abcdef"[digest[i] >> 4];
+        hex += "0123456789abcdef"[digest[i] & 15];
+    }
+    return hex;
+}
+
+std::string upper(std::string text)
+{
+    for (auto& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// Takes every launch the links hand to the desktop.
+class RecordingDesktop final : public LinkDesktop {
+public:
+    int open(std::string_view target) const override
+    {
+        opened.emplace_back(target);
+        return 42;
+    }
+    mutable std::vector<std::string> opened;
+};
+
+// Open-file dialogs answered from a script, remembering each request and the
+// working directory it was shown in. An empty answer is a cancel.
+class RecordingDialogs final : public Dialogs {
+public:
+    std::string openFile(const OpenFileRequest& request) override
+    {
+        requests.push_back(request);
+        std::error_code ignored;
+        folders.push_back(fs::current_path(ignored).string());
+        std::string answer;
+        if (!answers.empty()) {
+            answer = answers.front();
+            answers.pop_front();
+        }
+        if (!answer.empty())
+            enterChosenFolder(answer, request.flags);
+        return answer;
+    }
+    std::optional<Colour> chooseColour(const ColourRequest&) override { return std::nullopt; }
+
+    std::deque<std::string> answers;
+    std::vector<OpenFileRequest> requests;
+    std::vector<std::string> folders;
+};
+
+class MainWindowTest : public testing::Test {
+protected:
+    MainWindowTest()
+    {
+        fs::create_directories(downloads);
+        HKEY key = 0;
+        regCreateKeyEx(HKEY_CURRENT_USER, FileVerification::downloadKey, 0, KEY_WRITE, &key, nullptr);
+        const std::string folder = downloads.string();
+        regSetValueEx(key, FileVerification::downloadValue, 1,
+            reinterpret_cast<const std::uint8_t*>(folder.c_str()),
+            static_cast<std::uint32_t>(folder.size() + 1));
+        regCloseKey(key);
+        errors.Init();
+        registry.QUIETMODE = 1;
+        registry.Init();
+        settings.addresses = { "http://home.invalid/tvrn2tavrin.htm", "http://files.invalid/setup.exe",
+            "mailto:\"Help\"%20<help@home.invalid>?subject=Tavrin%20Support" };
+        m_previousDialogs = setDialogs(&dialogs);
+        m_previousBoxes = setMessageBoxes(&boxes);
+        loop.setLimits(std::chrono::hours(1), 200'000);
+    }
+    ~MainWindowTest() override
+    {
+        main.reset();
+        setDialogs(m_previousDialogs);
+        setMessageBoxes(m_previousBoxes);
+        registry.Kill();
+        errors.Kill();
+        std::error_code ignored;
+        fs::current_path(m_startFolder, ignored);
+    }
+
+    MainWindow& make()
+    {
+        main = std::make_unique<MainWindow>(errors, registry, filePath, settings, &desktop);
+        return *main;
+    }
+    Window& window() { return main->window(); }
+    std::string text(int control) { return window().control(control)->text(); }
+    std::string screen(int control) { return window().control(control)->screenText(); }
+
+    // Runs the window to its end with the script driving it.
+    void run(test::WindowScript& script)
+    {
+        script.start();
+        main->Execute();
+        EXPECT_TRUE(script.finished());
+    }
+    test::WindowScript script(std::chrono::milliseconds timeout = 60s)
+    {
+        return test::WindowScript(window(), 100ms, timeout);
+    }
+
+    VerificationTarget placeFile(const std::string& name, const std::string& contents)
+    {
+        dir.write("downloads/" + name, contents);
+        return { name, static_cast<std::int64_t>(contents.size()), upper(md5Hex(contents)) };
+    }
+
+    HeadlessEventLoop loop;
+    ScopedEventLoop scopedLoop { loop };
+    test::TempDir dir;
+    test::ScopedEnv config { "XDG_CONFIG_HOME", (dir / "config").string() };
+    fs::path downloads = dir / "downloads";
+    RecordingDialogs dialogs;
+    ScriptedMessageBoxes boxes;
+    RecordingDesktop desktop;
+    ErrorManager errors;
+    RegistryReader registry;
+    CString<256> filePath;
+    MainSettings settings;
+    std::unique_ptr<MainWindow> main;
+
+private:
+    Dialogs* m_previousDialogs { nullptr };
+    MessageBoxes* m_previousBoxes { nullptr };
+    fs::path m_startFolder = fs::current_path();
+};
+
+TEST_F(MainWindowTest, WindowAndControlsAreLaidOutInDeclarationOrder)
+{
+    struct Expected {
+        int number;
+        const char* label;
+        ControlKind kind;
+        const char* text;
+        Rect rect;
+    };
+    const Expected table[] = {
+        { 1, "?LOOKUPFILE", ControlKind::Button, "...", { 192, 236, 12, 12 } },
+        { 2, "?FILECHECKSUM", ControlKind::String, "", { 210, 236, 0, 0 } },
+        { 3, "?FEPATHSTRING", ControlKind::String, "Address:", { 10, 6, 34, 10 } },
+        { 4, "?FEPATH", ControlKind::Entry, "", { 44, 6, 208, 10 } },
+        { 5, "?FEFILELOOKUP", ControlKind::Button, "...", { 256, 6, 12, 10 } },
+        { 6, "?VALIDSTRING", ControlKind::String, "** File Not Tested **", { 218, 254, 0, 0 } },
+        { 7, "?FECONTROL", ControlKind::Container, "", { 8, 20, 384, 210 } },
+        { 8, "?TAVRINSUPPORTBTN", ControlKind::Button, "Tavrin Support", { 134, 252, 70, 14 } },
+        { 9, "?OKBUTTON", ControlKind::Button, "Download XP SP2 from Microsoft", { 4, 252, 122, 14 } },
+        { 10, "?CSFILEPATH:PROMPT", ControlKind::Prompt, "XP SP2 File:", { 6, 236, 0, 0 } },
+        { 11, "?CSFILEPATH", ControlKind::Entry, "", { 50, 236, 138, 10 } },
+        { 12, "?CANCELBUTTON", ControlKind::Button, "Cancel", { 356, 252, 36, 14 } },
+    };
+    make();
+    EXPECT_EQ(window().caption(),
+        "XP SP2 Tavrin - Okelby & Associates, LLC. - http://www.okelby-associates.example");
+    EXPECT_EQ(window().icon(), "~tvrn2tavrin.ico");
+    EXPECT_EQ(window().rect(), (Rect { -1, -1, 397, 269 }));
+    ASSERT_EQ(window().controls().size(), std::size(table));
+    for (const auto& expected : table) {
+        SCOPED_TRACE(expected.label);
+        const Control* c = window().control(expected.number);
+        ASSERT_NE(c, nullptr);
+        EXPECT_EQ(c->label(), expected.label);
+        EXPECT_EQ(c->kind(), expected.kind);
+        EXPECT_EQ(c->text(), expected.text);
+        EXPECT_EQ(c->requestedRect(), expected.rect);
+    }
+    EXPECT_EQ(window().control(MainWindow::FEFILELOOKUP)->tooltip(), "Lookup a fe file to view");
+    EXPECT_EQ(window().control(MainWindow::FEPATH)->maxLength(), 255);
+    EXPECT_EQ(window().control(MainWindow::CSFILEPATH)->maxLength(), 255);
+}
+
+TEST_F(MainWindowTest, OpensIdleOnTheHomePageAndEndsOnCancel)
+{
+    make();
+    auto s = script();
+    s.step(
+        "the window opened", [&] { return window().isOpen() && screen(MainWindow::FEPATH) != ""; },
+        [&] {
+            EXPECT_EQ(window().timer(), 0);
+            EXPECT_EQ(text(MainWindow::VALIDSTRING), "** File Not Tested **");
+            EXPECT_EQ(screen(MainWindow::FEPATH), settings.addresses.homePage);
+            EXPECT_EQ(window().focus(), MainWindow::LOOKUPFILE);
+            EXPECT_EQ(errors.CurrentProcedure(), "Main");
+            EXPECT_EQ(MainWindow::programBrowser(), main->browser());
+            EXPECT_TRUE(window().control(MainWindow::FEPATH)->alerted(KeyCode::Enter));
+            // Both buttons are links with the hand cursor.
+            EXPECT_EQ(main->links().ItemQ.size(), 2u);
+            EXPECT_EQ(main->links().HandCursorToUse.clipped(), "~hand2.cur");
+            EXPECT_TRUE(main->links().CheckURLs);
+            window().inputClick(MainWindow::CANCELBUTTON, KeyCode::MouseLeft);
+        });
+    run(s);
+    EXPECT_FALSE(window().isOpen());
+    EXPECT_EQ(main->browser(), nullptr);
+    EXPECT_EQ(MainWindow::programBrowser(), nullptr);
+    EXPECT_NE(errors.CurrentProcedure(), "Main");
+}
+
+TEST_F(MainWindowTest, WatchGoesFromAwaitedToVerdictAndStartsAgain)
+{
+    const std::string good(5000, 'x');
+    settings.target = { "setup.exe", static_cast<std::int64_t>(good.size()), upper(md5Hex(good)) };
+    const fs::path file = downloads / "setup.exe";
+    make();
+    auto s = script();
+    int ticksSeen = 0;
+    s.step(
+         "the window opened", [&] { return window().isOpen(); },
+         [&] { window().inputClick(MainWindow::OKBUTTON, KeyCode::Space); })
+        .step(
+            "the watch started", [&] { return window().timer() != 0; },
+            [&] {
+                EXPECT_EQ(window().timer(), 1000);
+                EXPECT_EQ(text(MainWindow::VALIDSTRING), "*** Download in Progress ***");
+                ticksSeen = 0;
+            })
+        // No file, then one a byte short: the watch keeps waiting.
+        .step(
+            "a tick with no file", [&] { return loop.now() >= 11s; },
+            [&] {
+                EXPECT_EQ(text(MainWindow::VALIDSTRING), "*** Download in Progress ***");
+                EXPECT_EQ(window().timer(), 1000);
+                EXPECT_EQ(main->verification().FILECHECKSUM().clipped(), "");
+                EXPECT_EQ(filePath.clipped(), (downloads / "setup.exe").string());
+                dir.write("downloads/setup.exe", good.substr(1));
+            })
+        .step(
+            "a tick with a short file", [&] { return loop.now() >= 21s; },
+            [&] {
+                EXPECT_EQ(text(MainWindow::VALIDSTRING), "*** Download in Progress ***");
+                EXPECT_EQ(window().timer(), 1000);
+                dir.write("downloads/setup.exe", good);
+            })
+        .step(
+            "the verdict", [&] { return window().timer() == 0; },
+            [&] {
+                EXPECT_EQ(text(MainWindow::VALIDSTRING), "XP Service Pack 2 file is valid!");
+                EXPECT_EQ(screen(MainWindow::FILECHECKSUM), md5Hex(good));
+                EXPECT_EQ(screen(MainWindow::CSFILEPATH), file.string());
+                EXPECT_TRUE(fs::exists(file));
+                EXPECT_FALSE(WaitCursor::shown());
+                // Pressing again starts a new watch from any state.
+                window().inputClick(MainWindow::OKBUTTON, KeyCode::Space);
+            })
+        .step(
+            "the second watch started", [&] { return window().timer() != 0; },
+            [&] {
+                EXPECT_EQ(text(MainWindow::VALIDSTRING), "*** Download in Progress ***");
+                dir.write("downloads/setup.exe", std::string(good.size(), 'y'));
+            })
+        .step(
+            "the second verdict", [&] { return window().timer() == 0; },
+            [&] {
+                EXPECT_EQ(text(MainWindow::VALIDSTRING), "XP Service Pack 2 file is NOT valid!");
+                EXPECT_EQ(screen(MainWindow::FILECHECKSUM), md5Hex(std::string(good.size(), 'y')));
+                EXPECT_FALSE(fs::exists(file));
+            });
+    run(s);
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(MainWindowTest, LookupFileFillsThePathWithoutStartingACheck)
+{
+    const std::string chosen = (dir / "picked" / "WindowsXP-KB835935-SP2-ENU.exe").string();
+    dir.write("picked/WindowsXP-KB835935-SP2-ENU.exe", "x");
+    const std::string longPath = "/" + std::string(300, 'p');
+    dialogs.answers = { chosen, "", longPath };
+    make();
+    const std::string start = fs::current_path().string();
+    auto s = script();
+    s.step(
+         "the window opened", [&] { return window().isOpen(); },
+         [&] { window().inputClick(MainWindow::LOOKUPFILE, KeyCode::MouseLeft); })
+        .step(
+            "a file was chosen", [&] { return dialogs.requests.size() == 1 && !filePath.blank(); },
+            [&] {
+                EXPECT_EQ(filePath.clipped(), chosen);
+                EXPECT_EQ(screen(MainWindow::CSFILEPATH), chosen);
+                EXPECT_EQ(window().timer(), 0);
+                EXPECT_EQ(text(MainWindow::VALIDSTRING), "** File Not Tested **");
+                EXPECT_EQ(fs::current_path().string(), start);
+                window().inputClick(MainWindow::LOOKUPFILE, KeyCode::MouseLeft);
+            })
+        .step(
+            "the dialog was cancelled", [&] { return dialogs.requests.size() == 2; },
+            [&] {
+                EXPECT_EQ(filePath.clipped(), "");
+                EXPECT_EQ(screen(MainWindow::CSFILEPATH), "");
+                window().inputClick(MainWindow::LOOKUPFILE, KeyCode::MouseLeft);
+            })
+        .step(
+            "a long path was chosen", [&] { return dialogs.requests.size() == 3; },
+            [&] { EXPECT_EQ(filePath.clipped(), longPath.substr(0, 255)); });
+    run(s);
+    ASSERT_EQ(dialogs.requests.size(), 3u);
+    const OpenFileRequest& request = dialogs.requests[0];
+    EXPECT_EQ(request.title, "XP SP2 File Selection");
+    EXPECT_EQ(request.initialName, "WindowsXP-KB835935-SP2-ENU.exe");
+    EXPECT_EQ(request.filters, "All Files|*.*");
+    EXPECT_EQ(request.flags, FileFlag::LongNames);
+}
+
+TEST_F(MainWindowTest, LocalFileViewerRestoresTheAddressWhenCancelled)
+{
+    const fs::path page = dir.write("pages/page.htm", "<p>local</p>");
+    dialogs.answers = { "", page.string(), "" };
+    make();
+    const std::string start = fs::current_path().string();
+    auto s = script();
+    s.step(
+         "the window opened", [&] { return screen(MainWindow::FEPATH) != ""; },
+         [&] { window().inputClick(MainWindow::FEFILELOOKUP, KeyCode::MouseLeft); })
+        .step(
+            "the viewer was cancelled", [&] { return dialogs.requests.size() == 1; },
+            [&] {
+                EXPECT_EQ(main->browser()->FE_PATH.clipped(), settings.addresses.homePage);
+                EXPECT_EQ(screen(MainWindow::FEPATH), settings.addresses.homePage);
+                EXPECT_EQ(fs::current_path().string(), start);
+                window().inputClick(MainWindow::FEFILELOOKUP, KeyCode::MouseLeft);
+            })
+        .step(
+            "a file was chosen", [&] { return dialogs.requests.size() == 2; },
+            [&] {
+                EXPECT_EQ(main->browser()->FE_PATH.clipped(), page.string());
+                EXPECT_EQ(screen(MainWindow::FEPATH), page.string());
+                EXPECT_EQ(main->browser()->FE_LASTPATH.clipped(), page.parent_path().string());
+                EXPECT_EQ(fs::current_path().string(), start);
+                window().inputClick(MainWindow::FEFILELOOKUP, KeyCode::MouseLeft);
+            })
+        .step(
+            "the viewer was cancelled again", [&] { return dialogs.requests.size() == 3; },
+            [&] { EXPECT_EQ(main->browser()->FE_PATH.clipped(), page.string()); });
+    run(s);
+    ASSERT_EQ(dialogs.requests.size(), 3u);
+    const OpenFileRequest& request = dialogs.requests[0];
+    EXPECT_EQ(request.title, "Choose File to View");
+    EXPECT_EQ(request.initialName, "");
+    EXPECT_EQ(request.filters, MainWindow::localFileFilters);
+    EXPECT_EQ(request.flags, FileFlag::LongNames);
+    // The viewer starts where the last file was chosen.
+    EXPECT_EQ(dialogs.folders[0], start);
+    EXPECT_EQ(dialogs.folders[2], page.parent_path().string());
+}
+
+TEST_F(MainWindowTest, EnterInTheAddressLineTakesTheTypedAddress)
+{
+    make();
+    auto s = script();
+    s.step(
+         "the window opened", [&] { return screen(MainWindow::FEPATH) != ""; },
+         [&] {
+             window().inputScreenText(MainWindow::FEPATH, "http://typed.invalid/page.htm");
+             // Typing alone changes nothing.
+             EXPECT_EQ(main->browser()->FE_PATH.clipped(), settings.addresses.homePage);
+             EXPECT_TRUE(window().inputKey(MainWindow::FEPATH, KeyCode::Enter));
+         })
+        .step("the address was taken",
+            [&] { return main->browser()->FE_PATH.clipped() == "http://typed.invalid/page.htm"; });
+    run(s);
+}
+
+TEST_F(MainWindowTest, OnlyALeftClickLaunchesALink)
+{
+    struct Case {
+        const char* what;
+        int control;
+        int keyCode;
+        bool launches;
+    };
+    const Case cases[] = {
+        { "left click on support", MainWindow::TAVRINSUPPORTBTN, KeyCode::MouseLeft, true },
+        { "shifted left click on support", MainWindow::TAVRINSUPPORTBTN, KeyCode::MouseLeft | KeyCode::Shift,
+            true },
+        { "space on support", MainWindow::TAVRINSUPPORTBTN, KeyCode::Space, false },
+        { "enter on support", MainWindow::TAVRINSUPPORTBTN, KeyCode::Enter, false },
+        // The download link goes to the window's own browser, never the desktop's.
+        { "left click on download", MainWindow::OKBUTTON, KeyCode::MouseLeft, false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        desktop.opened.clear();
+        make();
+        auto s = script();
+        s.step(
+             "the window opened", [&] { return window().isOpen(); },
+             [&] { window().inputClick(c.control, c.keyCode); })
+            .step("the click was handled", [&] { return window().pending() == 0; });
+        run(s);
+        if (c.launches)
+            EXPECT_EQ(desktop.opened, std::vector<std::string> { settings.addresses.support });
+        else
+            EXPECT_TRUE(desktop.opened.empty());
+    }
+}
+
+TEST_F(MainWindowTest, EventsAreTakenOnlyOnTheThreadThatOpenedTheWindow)
+{
+    make();
+    int elsewhere = -1;
+    auto s = script();
+    s.step(
+        "the window opened", [&] { return window().isOpen(); },
+        [&] {
+            EXPECT_EQ(main->ownerThread(), currentThreadId());
+            EXPECT_EQ(main->AcceptsEvent(), 1);
+            std::thread other([&] { elsewhere = main->AcceptsEvent(); });
+            other.join();
+        });
+    run(s);
+    EXPECT_EQ(elsewhere, 0);
+}
+
+TEST(MainBrowserTest, BrowserFollowsItsPlaceholdersParentBetweenHiddenAndShown)
+{
+    HeadlessEventLoop loop;
+    ScopedEventLoop scoped(loop);
+    Window window("parent");
+    int group = window.add(ControlKind::Region, "?GROUP", {}, { 0, 0, 100, 100 });
+    int container = window.add(ControlKind::Container, "?BROWSER", {}, { 5, 5, 50, 50 });
+    window.control(container)->setParent(group);
+    MainBrowser browser(window, container);
+
+    const struct {
+        bool parentHidden;
+        int hidden;
+    } steps[] = { { false, 0 }, { true, 1 }, { true, 1 }, { false, 0 } };
+    for (const auto& step : steps) {
+        window.control(group)->setHidden(step.parentHidden);
+        browser.TakeEvent();
+        EXPECT_EQ(browser.CONTROLSETTOHIDDEN, step.hidden) << "parent hidden: " << step.parentHidden;
+    }
+}
+
+} // namespace
+} // namespace tvrn2
