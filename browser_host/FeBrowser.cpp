@@ -241,8 +241,8 @@ void FeBrowser::KillControl()
 void FeBrowser::SetPosition(std::int16_t x, std::int16_t y, std::int16_t width, std::int16_t height)
 {
     // The placeholder takes the new place and the control follows it.
-    if (Window* window = Window::current()) {
-        if (Control* placeholder = window->control(CURRENTCONTROL))
+    if (auto* site = siteObject<ClientSite>(CLIENTSITE); site && site->window()) {
+        if (Control* placeholder = site->window()->control(CURRENTCONTROL))
             placeholder->setRect({ x, y, width, height });
     }
     Resize(0, 1, 0, 0, 0, 0);

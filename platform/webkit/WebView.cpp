@@ -305,6 +305,7 @@ bool WebView::runFindDialog()
     gtk_box_pack_start(GTK_BOX(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), entry, TRUE, TRUE, 6);
     gtk_widget_show_all(dialog);
     std::string text;
+    auto hold = holdHostEvents();
     if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT)
         text = gtk_entry_get_text(GTK_ENTRY(entry));
     gtk_widget_destroy(dialog);
@@ -312,6 +313,12 @@ bool WebView::runFindDialog()
         return false;
     find(text);
     return true;
+}
+
+std::unique_ptr<WaitHold> WebView::holdHostEvents()
+{
+    // A modal dialog runs a nested loop, like a waiting script call.
+    return m_scripts->holdEvents ? m_scripts->holdEvents() : nullptr;
 }
 
 GtkWidget* WebView::toplevelWindow() const
@@ -350,6 +357,7 @@ bool WebView::print(PrintMode mode, const PrintSetup& setup)
         webkit_print_operation_print(operation);
         return true;
     }
+    auto hold = holdHostEvents();
     auto response = webkit_print_operation_run_dialog(operation, GTK_WINDOW(toplevelWindow()));
     if (response == WEBKIT_PRINT_OPERATION_RESPONSE_CANCEL) {
         g_signal_handlers_disconnect_matched(
@@ -369,6 +377,7 @@ bool WebView::print(PrintMode mode, const PrintSetup& setup)
 void WebView::runPageSetupDialog()
 {
     auto settings = GObjectPtr<GtkPrintSettings>::adopt(gtk_print_settings_new());
+    auto hold = holdHostEvents();
     GtkPageSetup* chosen
         = gtk_print_run_page_setup_dialog(GTK_WINDOW(toplevelWindow()), m_pageSetup, settings.get());
     if (m_pageSetup)
@@ -394,6 +403,7 @@ bool WebView::saveAsWithDialog()
     std::string name = title().empty() ? "page" : title();
     gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(dialog), (name + ".mhtml").c_str());
     std::filesystem::path chosen;
+    auto hold = holdHostEvents();
     if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
         GCharPtr file(gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog)));
         if (file)

@@ -82,6 +82,8 @@ public:
     void findNext();
     void findPrevious();
     void findFinish();
+    // The dialogs below are modal; the host's events wait while one is open
+    // (through the same hook as a waiting script call).
     // Asks for the text to find; false when the user cancelled.
     bool runFindDialog();
 
@@ -117,6 +119,7 @@ private:
     static void onFoundText(void* controller, unsigned matches, WebView* self);
     static void onFailedToFindText(void* controller, WebView* self);
     GtkWidget* toplevelWindow() const;
+    std::unique_ptr<WaitHold> holdHostEvents();
 
     std::shared_ptr<WebView*> m_self; // async callbacks hold a weak copy
     GtkWidget* m_box; // one reference held here

@@ -277,5 +277,42 @@ TEST_F(FeBrowserGtkTest, UpdateSetsDisplayOptionsSilenceAndMarkup)
     EXPECT_TRUE(showsTitle("Given markup"));
 }
 
+TEST_F(FeBrowserGtkTest, PrintWithPromptShowsTheDialogAndHoldsTheWindow)
+{
+    server.route("/print", htmlPage("Print", "<h1>to paper</h1>"));
+    ASSERT_EQ(browser.Init(server.url("/print"), placeholder, 0, 0, 1), 1);
+    ASSERT_TRUE(showsTitle("Print"));
+
+    // Answers the print dialog once it is up: Cancel, noting what the window did meanwhile.
+    struct Watch {
+        Window* window;
+        bool sawDialog { false };
+        bool heldWhileOpen { false };
+    } watch { window.get() };
+    guint timer = g_timeout_add(
+        50,
+        [](gpointer data) -> gboolean {
+            auto* watch = static_cast<Watch*>(data);
+            GList* toplevels = gtk_window_list_toplevels();
+            for (GList* item = toplevels; item; item = item->next) {
+                if (GTK_IS_DIALOG(item->data) && gtk_widget_get_visible(GTK_WIDGET(item->data))
+                    && g_str_has_prefix(G_OBJECT_TYPE_NAME(item->data), "GtkPrint")) {
+                    watch->sawDialog = true;
+                    watch->heldWhileOpen = watch->window->held();
+                    gtk_dialog_response(GTK_DIALOG(item->data), GTK_RESPONSE_CANCEL);
+                }
+            }
+            g_list_free(toplevels);
+            return G_SOURCE_CONTINUE;
+        },
+        &watch);
+    std::uint8_t printed = browser.ExecCommand(3, 1);
+    g_source_remove(timer);
+    EXPECT_TRUE(watch.sawDialog);
+    EXPECT_TRUE(watch.heldWhileOpen) << "the window's events wait while the dialog is open";
+    EXPECT_FALSE(window->held());
+    EXPECT_EQ(printed, 0) << "a cancelled print is not done";
+}
+
 } // namespace
 } // namespace tvrn2
