@@ -1,5 +1,6 @@
 #include "framework/IniManager.h"
 
+#include "platform/Files.h"
 #include "platform/Profile.h"
 
 namespace tvrn2 {
@@ -93,6 +94,15 @@ long IniManager::parseCount(std::string_view text)
     if (text.empty() || error != std::errc {} || end != text.data() + text.size())
         return 0;
     return count;
+}
+
+long IniManager::recordLimit() const
+{
+    auto fileName = limited(FILENAME.raw(), fileNameLimit);
+    auto text = readWholeFile(profilePath(fileName));
+    if (!text)
+        return 0;
+    return static_cast<long>(std::count(text->begin(), text->end(), '\n')) + 1;
 }
 
 std::string IniManager::numberedKey(std::string_view name, long n)

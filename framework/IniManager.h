@@ -2,6 +2,7 @@
 
 #include "platform/FixedText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <memory>
 #include <string>
@@ -73,6 +74,10 @@ public:
 
 private:
     static std::string numberedKey(std::string_view name, long n);
+    // The most records a list of this file can name: one per line of the
+    // file. A damaged count ("Sectors=2000000000") would otherwise load
+    // placeholders until memory runs out, and write them all back at Kill.
+    long recordLimit() const;
 
     std::unique_ptr<std::vector<SectorRecord>> SECTORS;
 };
@@ -81,7 +86,7 @@ template <class Record, class Field>
 void IniManager::LoadList(std::string_view section, std::string_view name, std::vector<Record>& list,
     Field Record::*first, Field Record::*second, Field Record::*third)
 {
-    long count = parseCount(ReadEntry(section, name));
+    long count = std::min(parseCount(ReadEntry(section, name)), recordLimit());
     for (long n = 1; n <= count; ++n) {
         std::string key = numberedKey(name, n);
         Record record {};

@@ -144,8 +144,17 @@ int writeFileAtomically(const std::string& path, std::string_view data)
     if (::stat(path.c_str(), &old) == 0)
         mode = old.st_mode & 07777;
 
-    std::string temporary = path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    int fd = sysCalls().open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    // A process killed between its write and its rename leaves its temporary
+    // file behind, and a later process may get the same number: a name that
+    // is taken is skipped, never reused and never a reason to fail.
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temporary = path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        fd = sysCalls().open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd < 0 && errno != EEXIST)
+            return errno;
+    }
     if (fd < 0)
         return errno;
     int error = writeAll(fd, data);

@@ -460,7 +460,10 @@ std::string utf8ToUtf16le(std::string_view text)
         static constexpr char32_t smallest[] = { 0, 0, 0x80, 0x800, 0x10000 };
         if (valid && (code < smallest[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF))
             valid = false;
-        appendUtf16(out, valid ? code : replacement);
+        // A byte that starts no valid sequence (always 0x80 or above) is kept
+        // as the lone surrogate U+DC00 + byte, so text in another code page
+        // survives the file unchanged.
+        appendUtf16(out, valid ? code : 0xDC00 + lead);
         i += valid ? length : 1;
     }
     return out;
@@ -483,6 +486,10 @@ std::string utf16leToUtf8(std::string_view bytes)
                 ++u;
                 continue;
             }
+        }
+        if (code >= 0xDC80 && code <= 0xDCFF) {
+            out.push_back(static_cast<char>(code - 0xDC00)); // a byte kept by utf8ToUtf16le
+            continue;
         }
         appendUtf8(out, code >= 0xD800 && code <= 0xDFFF ? replacement : code);
     }

@@ -50,7 +50,9 @@ std::string formatRegistryText(const RegistryDocument& document);
 // empty when the name is not a hive.
 std::string_view canonicalHiveName(std::string_view name);
 
-// UTF-8 and UTF-16LE conversions; what cannot be converted becomes U+FFFD.
+// UTF-8 and UTF-16LE conversions. A byte that is not part of valid UTF-8
+// becomes the lone surrogate U+DC00 + byte and turns back into that byte, so
+// any bytes survive the round trip; other lone surrogates become U+FFFD.
 std::string utf8ToUtf16le(std::string_view text);
 std::string utf16leToUtf8(std::string_view bytes);
 

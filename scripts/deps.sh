@@ -9,6 +9,7 @@ packages=(
   libssl-dev libgtk-3-dev libwebkit2gtk-4.1-dev
   libxtst-dev xvfb xauth imagemagick openssl python3 shared-mime-info
   dbus-daemon python3-dbusmock
+  clang libclang-rt-14-dev
 )
 
 missing=()

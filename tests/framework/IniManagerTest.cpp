@@ -109,5 +109,29 @@ TEST_F(IniManagerTest, EntriesUseTheLimitsAndTheMainProfile)
     EXPECT_EQ(ini.ReadProfile("Main", "Key", "default", "tvrn2.INI"), "default");
 }
 
+TEST_F(IniManagerTest, DamagedCountAndHugeValuesStayWithinTheCuts)
+{
+    // A count far beyond what the file holds loads one record per line of
+    // the file at most, instead of placeholders until memory runs out.
+    const std::string huge(70'000, 'h');
+    writeIni("[__Dont_Touch_Me__]\nSectors=2000000000\nSectors_1=" + huge + ",b,c\nSectors_2=x\n");
+    ini.Init("tvrn2.INI");
+    ASSERT_NE(ini.sectors(), nullptr);
+    const auto& list = *ini.sectors();
+    ASSERT_EQ(list.size(), 5U);
+    EXPECT_EQ(list[0].FAMILY.clipped(), std::string(100, 'h')); // the field's own capacity
+    EXPECT_EQ(list[0].ITEM.clipped(), std::string(100, 'h')); // no comma within the first 999 characters
+    EXPECT_EQ(list[1].TYPE.clipped(), "x");
+    EXPECT_EQ(list[4].FAMILY.clipped(), IniManager::unknownValue);
+
+    EXPECT_EQ(
+        ini.ReadEntry(IniManager::reservedSection, "Sectors_1"), std::string(IniManager::valueLimit, 'h'));
+    EXPECT_EQ(ini.ReadEntryField(IniManager::reservedSection, "Sectors_1", 3),
+        std::string(IniManager::fieldValueLimit, 'h'));
+    ini.WriteEntry("Big", "value", huge);
+    EXPECT_EQ(
+        getPrivateProfileString("Big", "value", "", "tvrn2.INI"), std::string(IniManager::valueLimit, 'h'));
+}
+
 } // namespace
 } // namespace tvrn2

@@ -133,5 +133,30 @@ TEST_F(ProfileFileTest, FailedWriteLeavesOldFileAndNoTemporaryFile)
     EXPECT_EQ(getPrivateProfileString("S", "k", "", "p.ini"), "2");
 }
 
+TEST_F(ProfileFileTest, KilledWriterLeavesTheOldFileAndLaterWritesStillWork)
+{
+    const std::string original = "[S]\nk=1\n";
+    temp.write("tvrn2/p.ini", original);
+    EXPECT_EQ(test::killedBeforeRename([] { writePrivateProfileString("S", "k", "2", "p.ini"); }), 9);
+    EXPECT_EQ(test::TempDir::read(settings / "p.ini"), original);
+    EXPECT_EQ(getPrivateProfileString("S", "k", "", "p.ini"), "1");
+
+    test::FaultySysCalls stale(test::FaultySysCalls::Fault::StaleTemporary);
+    EXPECT_TRUE(writePrivateProfileString("S", "k", "3", "p.ini"));
+    EXPECT_EQ(test::TempDir::read(settings / "p.ini"), "[S]\nk=3\n");
+}
+
+TEST_F(ProfileFileTest, SeventyThousandCharacterValueRoundTrips)
+{
+    const std::string value(70'000, 'v');
+    temp.write("tvrn2/p.ini", "[A]\nbefore=1\n[B]\nafter=2\n");
+    ASSERT_TRUE(writePrivateProfileString("A", "long", value, "p.ini"));
+    EXPECT_EQ(getPrivateProfileString("A", "long", "", "p.ini"), value);
+    EXPECT_EQ(getPrivateProfileString("A", "before", "", "p.ini"), "1");
+    EXPECT_EQ(getPrivateProfileString("B", "after", "", "p.ini"), "2");
+    ASSERT_TRUE(writePrivateProfileString("A", "long", "short", "p.ini"));
+    EXPECT_EQ(test::TempDir::read(settings / "p.ini"), "[A]\nbefore=1\nlong=short\n[B]\nafter=2\n");
+}
+
 } // namespace
 } // namespace tvrn2

@@ -4,9 +4,11 @@
 #include "tests/support/FaultySysCalls.h"
 #include "tests/support/TestSupport.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace tvrn2 {
 namespace {
@@ -243,6 +245,66 @@ TEST_F(RegistryTest, FailedWriteLeavesTheOldFile)
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(file.parent_path()), {}), 1);
         EXPECT_EQ(query(key, "v"), "old\0"s) << "the store answers what the file holds";
     }
+    regCloseKey(key);
+}
+
+TEST_F(RegistryTest, KilledWriterLeavesTheOldFileAndLaterWritesStillWork)
+{
+    HKEY key = create(HKEY_CURRENT_USER, "Software\\Faults");
+    ASSERT_EQ(regSetValueEx(key, "v", REG_SZ, bytes("old\0"s), 4), ERROR_SUCCESS);
+    const std::string before = test::TempDir::read(file);
+
+    EXPECT_EQ(
+        test::killedBeforeRename([&] { regSetValueEx(key, "v", REG_SZ, bytes("new value\0"s), 10); }), 9);
+    EXPECT_EQ(test::TempDir::read(file), before);
+    EXPECT_EQ(query(key, "v"), "old\0"s);
+
+    // The dead writer's temporary file stays; a temporary name that is
+    // already taken (the next process got the same number) is passed over.
+    {
+        test::FaultySysCalls stale(test::FaultySysCalls::Fault::StaleTemporary);
+        EXPECT_EQ(regSetValueEx(key, "v", REG_SZ, bytes("after\0"s), 6), ERROR_SUCCESS);
+    }
+    EXPECT_EQ(query(key, "v"), "after\0"s);
+    std::vector<std::string> leftovers;
+    for (const auto& entry : std::filesystem::directory_iterator(file.parent_path())) {
+        if (entry.path() != file)
+            leftovers.push_back(test::TempDir::read(entry.path()));
+    }
+    ASSERT_EQ(leftovers.size(), 2U) << "the killed writer's file and the stale one";
+    std::sort(leftovers.begin(), leftovers.end());
+    EXPECT_EQ(leftovers[0], "half");
+    EXPECT_NE(leftovers[1].find("new value"), std::string::npos);
+    regCloseKey(key);
+}
+
+TEST_F(RegistryTest, MegabyteValuesGoThroughTheFileWhole)
+{
+    HKEY key = create(HKEY_CURRENT_USER, "Software\\Large");
+    std::string binary(1 << 20, '\0');
+    for (std::size_t n = 0; n < binary.size(); ++n)
+        binary[n] = static_cast<char>((n * 131 + n / 7) & 0xFF);
+    std::string text(1 << 20, 'x');
+    text += '\0';
+    ASSERT_EQ(regSetValueEx(key, "blob", REG_BINARY, bytes(binary), binary.size()), ERROR_SUCCESS);
+    ASSERT_EQ(regSetValueEx(key, "text", REG_SZ, bytes(text), text.size()), ERROR_SUCCESS);
+    regCloseKey(key);
+
+    // The file rewritten in place makes the store read it again from scratch.
+    temp.write("tvrn2/registry.reg", test::TempDir::read(file));
+    key = create(HKEY_CURRENT_USER, "Software\\Large", KEY_READ);
+    std::uint32_t type = 0;
+    EXPECT_EQ(query(key, "blob", &type), binary);
+    EXPECT_EQ(type, REG_BINARY);
+    EXPECT_EQ(query(key, "text", &type), text);
+    EXPECT_EQ(type, REG_SZ);
+
+    // A buffer one byte short is refused with the size needed, and untouched beyond it.
+    std::string small(text.size() - 1, '?');
+    std::uint32_t size = static_cast<std::uint32_t>(small.size());
+    EXPECT_EQ(regQueryValueEx(key, "text", nullptr, reinterpret_cast<std::uint8_t*>(small.data()), &size),
+        ERROR_MORE_DATA);
+    EXPECT_EQ(size, text.size());
     regCloseKey(key);
 }
 

@@ -31,6 +31,10 @@ TEST(RegistryTextTest, EveryTypeSurvivesTheFileFormat)
                 { "no terminator", REG_SZ, "abc"s },
                 { "inner nul", REG_SZ, "a\0b\0"s },
                 { "expand", REG_EXPAND_SZ, "%HOME%/x ü\0"s },
+                // Bytes of another code page than UTF-8 (Latin-1 here) come back unchanged.
+                { "latin-1 expand", REG_EXPAND_SZ, "%HOME%/caf\xE9\0"s },
+                { "latin-1 after nul", REG_SZ, "a\0\xFF\xFE\xE2\x82\0"s },
+                { "latin-1 multi", REG_MULTI_SZ, "M\xFCnchen\0\xED\xA0\x80\0\0"s },
                 { "multi", REG_MULTI_SZ, "one\0zwei \xF0\x9F\x98\x80\0\0"s },
                 { "binary", REG_BINARY, binaryRun(100) },
                 { "no bytes", REG_BINARY, ""s },
@@ -158,12 +162,20 @@ TEST(RegistryTextTest, Utf16Conversions)
         EXPECT_EQ(utf8ToUtf16le(utf8), utf16);
         EXPECT_EQ(utf16leToUtf8(utf16), utf8);
     }
-    const std::string replacement = "\xFD\xFF";
-    EXPECT_EQ(utf8ToUtf16le("\xFF"), replacement);
-    EXPECT_EQ(utf8ToUtf16le("\xC0\x80"), replacement + replacement) << "overlong";
-    EXPECT_EQ(utf8ToUtf16le("\xED\xA0\x80"), replacement + replacement + replacement) << "surrogate";
-    EXPECT_EQ(utf8ToUtf16le("\xE2\x82"), replacement + replacement) << "cut short";
-    EXPECT_EQ(utf16leToUtf8("\x00\xD8x\x00"s), "\xEF\xBF\xBDx") << "lone surrogate";
+    // A byte that is not part of UTF-8 travels as the lone surrogate U+DC00 + byte, and comes back.
+    const std::pair<std::string, std::string> escaped[] = {
+        { "\xFF", "\xFF\xDC" }, { "\xC0\x80", "\xC0\xDC\x80\xDC" }, // overlong
+        { "\xED\xA0\x80", "\xED\xDC\xA0\xDC\x80\xDC" }, // a surrogate's own UTF-8 form
+        { "\xE2\x82", "\xE2\xDC\x82\xDC" }, // cut short
+        { "\xE9t\xE9", "\xE9\xDCt\x00\xE9\xDC"s }, // Latin-1
+    };
+    for (const auto& [bytes, utf16] : escaped) {
+        EXPECT_EQ(utf8ToUtf16le(bytes), utf16);
+        EXPECT_EQ(utf16leToUtf8(utf16), bytes);
+    }
+    // Other lone surrogates of a file written elsewhere are not text.
+    EXPECT_EQ(utf16leToUtf8("\x00\xD8x\x00"s), "\xEF\xBF\xBDx") << "lone high surrogate";
+    EXPECT_EQ(utf16leToUtf8("\x7F\xDC"s), "\xEF\xBF\xBD") << "lone low surrogate below the byte range";
 }
 
 TEST(RegistryTextTest, HiveNames)

@@ -34,6 +34,7 @@ public:
         auto script = m_dir->write("bin/record.sh",
             "#!/bin/sh\n"
             "out=\"$(dirname \"$0\")/../args\"\n"
+            "printf '%s' \"$#\" > \"$out.count\"\n"
             "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$out.part\" && mv \"$out.part\" \"$out\"\n");
         fs::permissions(script, fs::perms::owner_all);
         m_dir->write("data/applications/scheme-recorder.desktop",
@@ -63,6 +64,18 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         return std::nullopt;
+    }
+
+    // How many arguments the handler got, once it has written them.
+    int argumentCount() const
+    {
+        return recorded() ? std::stoi(test::TempDir::read(m_root / "args.count")) : -1;
+    }
+
+    void forget() const
+    {
+        fs::remove(m_root / "args");
+        fs::remove(m_root / "args.count");
     }
 
 private:
@@ -97,6 +110,47 @@ TEST_F(ShellOpenTest, HandsAUriFullOfShellSyntaxToItsHandlerAsOneArgument)
     for (auto name : { "semicolon", "dollar", "backtick", "and", "pipe", "redirect" })
         EXPECT_FALSE(fs::exists(marker(name))) << name;
 }
+
+// A hostile target and what its handler must receive; "@" stands for a
+// marker file that exists only if something ran a command out of it.
+struct HostileTarget {
+    const char* what;
+    std::string target;
+    std::string received;
+};
+
+class ShellOpenHostileTest : public ShellOpenTest, public ::testing::WithParamInterface<HostileTarget> { };
+
+TEST_P(ShellOpenHostileTest, ReachesTheHandlerAsOneArgumentAndRunsNothing)
+{
+    RecordingDesktop desktop;
+    const std::string marker = (desktop.root() / "injected").string();
+    auto withMarker = [&](std::string text) {
+        for (auto at = text.find('@'); at != std::string::npos; at = text.find('@', at + marker.size()))
+            text.replace(at, 1, marker);
+        return text;
+    };
+    const std::string target = withMarker(GetParam().target);
+
+    EXPECT_EXIT(openInChild(target), ::testing::ExitedWithCode(0), "");
+
+    auto recorded = desktop.recorded();
+    ASSERT_TRUE(recorded) << "the handler never ran";
+    EXPECT_EQ(*recorded, withMarker(GetParam().received) + "\n");
+    EXPECT_EQ(desktop.argumentCount(), 1);
+    EXPECT_FALSE(fs::exists(marker));
+}
+
+using namespace std::string_literals;
+INSTANTIATE_TEST_SUITE_P(Targets, ShellOpenHostileTest,
+    ::testing::Values(HostileTarget { "LineBreaks", "x-tvrn2-test:a\ntouch @\r\nb;touch @",
+                          "x-tvrn2-test:a\ntouch @\r\nb;touch @" },
+        // Targets are C strings to the desktop: the NUL ends the target, and
+        // what follows it is neither handed over nor run.
+        HostileTarget { "Nul", "x-tvrn2-test:before\0; touch @"s, "x-tvrn2-test:before" },
+        HostileTarget { "VeryLong", "x-tvrn2-test:" + std::string(100'000, 'a') + "$(touch @)",
+            "x-tvrn2-test:" + std::string(100'000, 'a') + "$(touch @)" }),
+    [](const ::testing::TestParamInfo<HostileTarget>& info) { return std::string(info.param.what); });
 
 TEST_F(ShellOpenTest, HandsAFileWithShellSyntaxInItsNameToTheTypesHandler)
 {

@@ -1,0 +1,53 @@
+// The registry store's text: whatever the file holds, reading never fails
+// hard, and what is written from what was read reads back the same, with no
+// problem reported.
+#include "fuzz/FuzzFields.h"
+#include "platform/RegistryText.h"
+
+#include <string_view>
+
+using namespace tvrn2;
+
+namespace {
+
+bool sameDocument(const RegistryDocument& a, const RegistryDocument& b)
+{
+    if (a.keys.size() != b.keys.size())
+        return false;
+    for (std::size_t k = 0; k < a.keys.size(); ++k) {
+        const auto& x = a.keys[k];
+        const auto& y = b.keys[k];
+        if (x.path != y.path || x.values.size() != y.values.size())
+            return false;
+        for (std::size_t v = 0; v < x.values.size(); ++v) {
+            if (x.values[v].name != y.values[v].name || x.values[v].type != y.values[v].type
+                || x.values[v].data != y.values[v].data)
+                return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    std::string_view text(reinterpret_cast<const char*>(data), size);
+    std::vector<RegistryProblem> problems;
+    RegistryDocument document = parseRegistryText(text, problems);
+    for (const auto& problem : problems)
+        FUZZ_CHECK(problem.line >= 1);
+
+    std::string written = formatRegistryText(document);
+    std::vector<RegistryProblem> again;
+    RegistryDocument reread = parseRegistryText(written, again);
+    FUZZ_CHECK(again.empty());
+    FUZZ_CHECK(sameDocument(document, reread));
+
+    // The text conversions used for hex(2) and hex(7) data give back any bytes.
+    std::string utf16 = utf8ToUtf16le(text);
+    FUZZ_CHECK(utf16.size() % 2 == 0);
+    FUZZ_CHECK(utf16leToUtf8(utf16) == text);
+    (void)utf16leToUtf8(text);
+    return 0;
+}
