@@ -119,8 +119,8 @@ TEST_F(IniManagerTest, DamagedCountAndHugeValuesStayWithinTheCuts)
     ASSERT_NE(ini.sectors(), nullptr);
     const auto& list = *ini.sectors();
     ASSERT_EQ(list.size(), 5U);
-    EXPECT_EQ(list[0].FAMILY.clipped(), std::string(100, 'h')); // the field's own capacity
-    EXPECT_EQ(list[0].ITEM.clipped(), std::string(100, 'h')); // no comma within the first 999 characters
+    EXPECT_EQ(list[0].FAMILY.clipped(), std::string(99, 'h')); // the field: a C string of 100 bytes
+    EXPECT_EQ(list[0].ITEM.clipped(), std::string(99, 'h')); // no comma within the first 999 characters
     EXPECT_EQ(list[1].TYPE.clipped(), "x");
     EXPECT_EQ(list[4].FAMILY.clipped(), IniManager::unknownValue);
 
