@@ -3,14 +3,14 @@
 
 #include "app/MainWindow.h"
 #include "browser_host/FeBrowser.h"
-#include "framework/ErrorManager.h"
-#include "framework/RegistryReader.h"
 #include "platform/Dialogs.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
+#include "platform/TextCase.h"
 #include "platform/gtk/GtkBackend.h"
 #include "platform/gtk/GtkWindowView.h"
 #include "platform/webkit/WebView.h"
+#include "tests/app/MainWindowFixture.h"
 #include "tests/app/WidgetInput.h"
 #include "tests/app/WindowScript.h"
 #include "tests/support/HttpTestServer.h"
@@ -19,7 +19,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 #include <vector>
 
 namespace tvrn2 {
@@ -45,31 +44,14 @@ void generatedBytes(std::uint64_t offset, char* data, std::size_t size)
 
 std::string generatedMd5(std::uint64_t length)
 {
-    EVP_MD_CTX* context = EVP_MD_CTX_new();
-    EVP_DigestInit_ex(context, EVP_md5(), nullptr);
+    test::Md5 md5;
     std::vector<char> piece(1 << 20);
     for (std::uint64_t at = 0; at < length; at += piece.size()) {
         auto size = static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), length - at));
         generatedBytes(at, piece.data(), size);
-        EVP_DigestUpdate(context, piece.data(), size);
+        md5.update(piece.data(), size);
     }
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int digestLength = 0;
-    EVP_DigestFinal_ex(context, digest, &digestLength);
-    EVP_MD_CTX_free(context);
-    std::string hex;
-    for (unsigned int i = 0; i < digestLength; ++i) {
-        hex += "0123456789abcdef"[digest[i] >> 4];
-        hex += "0123456789abcdef"[digest[i] & 15];
-    }
-    return hex;
-}
-
-std::string upper(std::string text)
-{
-    for (auto& c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
+    return md5.hex();
 }
 
 const char* homePage = R"(<!DOCTYPE html>
@@ -85,7 +67,7 @@ checked as soon as it has arrived in your download folder.</p>
 <p>Questions? Use the support button to write to us.</p></main>
 </body></html>)";
 
-class MainWindowFlowTest : public testing::Test {
+class MainWindowFlowTest : public test::MainWindowFixture {
 protected:
     void SetUp() override
     {
@@ -94,18 +76,6 @@ protected:
         backend = std::make_unique<GtkBackend>();
         m_previousDialogs = setDialogs(&dialogs);
         m_previousBoxes = setMessageBoxes(&boxes);
-        fs::create_directories(downloads);
-        HKEY key = 0;
-        regCreateKeyEx(HKEY_CURRENT_USER, FileVerification::downloadKey, 0, KEY_WRITE, &key, nullptr);
-        const std::string folder = downloads.string();
-        regSetValueEx(key, FileVerification::downloadValue, 1,
-            reinterpret_cast<const std::uint8_t*>(folder.c_str()),
-            static_cast<std::uint32_t>(folder.size() + 1));
-        regCloseKey(key);
-        errors.Init();
-        registry.QUIETMODE = 1;
-        registry.Init();
-
         server.route("/tvrn2tavrin.htm", homePage);
         server.route("/typed.htm", "<html><head><title>Typed</title></head><body>typed</body></html>");
         settings.addresses.homePage = server.url("/tvrn2tavrin.htm");
@@ -115,11 +85,9 @@ protected:
     }
     void TearDown() override
     {
+        MainWindowFixture::TearDown();
         if (!backend)
             return;
-        main.reset();
-        registry.Kill();
-        errors.Kill();
         setDialogs(m_previousDialogs);
         setMessageBoxes(m_previousBoxes);
         server.stop();
@@ -139,14 +107,9 @@ protected:
         server.route(path, std::move(route));
     }
 
-    void make() { main = std::make_unique<MainWindow>(errors, registry, filePath, settings); }
-    Window& window() { return main->window(); }
     GtkWindowView& view() { return *GtkWindowView::of(window()); }
     GtkWidget* widget(int control) { return view().widget(control); }
     WebView* web() { return main->browser() ? main->browser()->webView() : nullptr; }
-    std::string text(int control) { return window().control(control)->text(); }
-    std::string screen(int control) { return window().control(control)->screenText(); }
-
     bool showing(const std::string& address) { return web() && web()->uri() == address && !web()->loading(); }
     bool askedToSave()
     {
@@ -184,19 +147,11 @@ protected:
     }
 
     std::unique_ptr<GtkBackend> backend;
-    test::TempDir dir;
-    test::ScopedEnv config { "XDG_CONFIG_HOME", (dir / "config").string() };
     test::ScopedEnv data { "XDG_DATA_HOME", (dir / "data").string() };
     test::ScopedEnv cache { "XDG_CACHE_HOME", (dir / "cache").string() };
-    fs::path downloads = dir / "downloads";
     test::HttpTestServer server;
     ScriptedDialogs dialogs;
     ScriptedMessageBoxes boxes;
-    ErrorManager errors;
-    RegistryReader registry;
-    CString<256> filePath;
-    MainSettings settings;
-    std::unique_ptr<MainWindow> main;
 
 private:
     Dialogs* m_previousDialogs { nullptr };
@@ -272,7 +227,8 @@ TEST_F(MainWindowFlowTest, KeyboardStartsOnlyTheWatchAndAValidFileIsKept)
     const std::string path = "/files/valid-setup.exe";
     serveGenerated(path, size, 256 << 10);
     settings.addresses.installer = server.url(path);
-    settings.target = { "valid-setup.exe", static_cast<std::int64_t>(size), upper(generatedMd5(size)) };
+    settings.target
+        = { "valid-setup.exe", static_cast<std::int64_t>(size), toUpperAscii(generatedMd5(size)) };
     const fs::path file = downloads / "valid-setup.exe";
     dialogs.cancelFile();
     make();

@@ -11,14 +11,15 @@
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
 #include "platform/SystemInfo.h"
+#include "platform/TextCase.h"
 #include "platform/WaitCursor.h"
+#include "tests/app/MainWindowFixture.h"
 #include "tests/app/WindowScript.h"
 #include "tests/support/TestSupport.h"
 
 #include <deque>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 #include <thread>
 
 namespace tvrn2 {
@@ -26,26 +27,6 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-std::string md5Hex(const std::string& data)
-{
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_Digest(data.data(), data.size(), digest, &length, EVP_md5(), nullptr);
-    std::string hex;
-    for (unsigned int i = 0; i < length; ++i) {
-        hex += "0123456789abcdef"[digest[i] >> 4];
-        hex += "0123456789abcdef"[digest[i] & 15];
-    }
-    return hex;
-}
-
-std::string upper(std::string text)
-{
-    for (auto& c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
 
 // Takes every launch the links hand to the desktop.
 class RecordingDesktop final : public LinkDesktop {
@@ -83,46 +64,26 @@ public:
     std::vector<std::string> folders;
 };
 
-class MainWindowTest : public testing::Test {
+class MainWindowTest : public test::MainWindowFixture {
 protected:
     MainWindowTest()
     {
-        fs::create_directories(downloads);
-        HKEY key = 0;
-        regCreateKeyEx(HKEY_CURRENT_USER, FileVerification::downloadKey, 0, KEY_WRITE, &key, nullptr);
-        const std::string folder = downloads.string();
-        regSetValueEx(key, FileVerification::downloadValue, 1,
-            reinterpret_cast<const std::uint8_t*>(folder.c_str()),
-            static_cast<std::uint32_t>(folder.size() + 1));
-        regCloseKey(key);
-        errors.Init();
-        registry.QUIETMODE = 1;
-        registry.Init();
         settings.addresses = { "http://home.invalid/tvrn2tavrin.htm", "http://files.invalid/setup.exe",
             "mailto:\"Help\"%20<help@home.invalid>?subject=Tavrin%20Support" };
         m_previousDialogs = setDialogs(&dialogs);
         m_previousBoxes = setMessageBoxes(&boxes);
         loop.setLimits(std::chrono::hours(1), 200'000);
     }
-    ~MainWindowTest() override
+    void TearDown() override
     {
-        main.reset();
+        MainWindowFixture::TearDown();
         setDialogs(m_previousDialogs);
         setMessageBoxes(m_previousBoxes);
-        registry.Kill();
-        errors.Kill();
         std::error_code ignored;
         fs::current_path(m_startFolder, ignored);
     }
 
-    MainWindow& make()
-    {
-        main = std::make_unique<MainWindow>(errors, registry, filePath, settings, &desktop);
-        return *main;
-    }
-    Window& window() { return main->window(); }
-    std::string text(int control) { return window().control(control)->text(); }
-    std::string screen(int control) { return window().control(control)->screenText(); }
+    MainWindow& make() { return MainWindowFixture::make(&desktop); }
 
     // Runs the window to its end with the script driving it.
     void run(test::WindowScript& script)
@@ -136,25 +97,11 @@ protected:
         return test::WindowScript(window(), 100ms, timeout);
     }
 
-    VerificationTarget placeFile(const std::string& name, const std::string& contents)
-    {
-        dir.write("downloads/" + name, contents);
-        return { name, static_cast<std::int64_t>(contents.size()), upper(md5Hex(contents)) };
-    }
-
     HeadlessEventLoop loop;
     ScopedEventLoop scopedLoop { loop };
-    test::TempDir dir;
-    test::ScopedEnv config { "XDG_CONFIG_HOME", (dir / "config").string() };
-    fs::path downloads = dir / "downloads";
     RecordingDialogs dialogs;
     ScriptedMessageBoxes boxes;
     RecordingDesktop desktop;
-    ErrorManager errors;
-    RegistryReader registry;
-    CString<256> filePath;
-    MainSettings settings;
-    std::unique_ptr<MainWindow> main;
 
 private:
     Dialogs* m_previousDialogs { nullptr };
@@ -235,7 +182,8 @@ TEST_F(MainWindowTest, OpensIdleOnTheHomePageAndEndsOnCancel)
 TEST_F(MainWindowTest, WatchGoesFromAwaitedToVerdictAndStartsAgain)
 {
     const std::string good(5000, 'x');
-    settings.target = { "setup.exe", static_cast<std::int64_t>(good.size()), upper(md5Hex(good)) };
+    settings.target
+        = { "setup.exe", static_cast<std::int64_t>(good.size()), toUpperAscii(test::Md5::of(good)) };
     const fs::path file = downloads / "setup.exe";
     make();
     auto s = script();
@@ -271,7 +219,7 @@ TEST_F(MainWindowTest, WatchGoesFromAwaitedToVerdictAndStartsAgain)
             "the verdict", [&] { return window().timer() == 0; },
             [&] {
                 EXPECT_EQ(text(MainWindow::VALIDSTRING), "XP Service Pack 2 file is valid!");
-                EXPECT_EQ(screen(MainWindow::FILECHECKSUM), md5Hex(good));
+                EXPECT_EQ(screen(MainWindow::FILECHECKSUM), test::Md5::of(good));
                 EXPECT_EQ(screen(MainWindow::CSFILEPATH), file.string());
                 EXPECT_TRUE(fs::exists(file));
                 EXPECT_FALSE(WaitCursor::shown());
@@ -288,7 +236,7 @@ TEST_F(MainWindowTest, WatchGoesFromAwaitedToVerdictAndStartsAgain)
             "the second verdict", [&] { return window().timer() == 0; },
             [&] {
                 EXPECT_EQ(text(MainWindow::VALIDSTRING), "XP Service Pack 2 file is NOT valid!");
-                EXPECT_EQ(screen(MainWindow::FILECHECKSUM), md5Hex(std::string(good.size(), 'y')));
+                EXPECT_EQ(screen(MainWindow::FILECHECKSUM), test::Md5::of(std::string(good.size(), 'y')));
                 EXPECT_FALSE(fs::exists(file));
             });
     run(s);
