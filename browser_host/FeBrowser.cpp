@@ -1,6 +1,7 @@
 #include "browser_host/FeBrowser.h"
 
 #include "browser_host/FeSiteObjects.h"
+#include "browser_host/WbEventHandler.h"
 #include "platform/MessageBox.h"
 #include "platform/TextCase.h"
 #include "platform/Window.h"
@@ -132,10 +133,14 @@ std::uint8_t FeBrowser::Init(std::optional<std::string_view> url, std::int32_t c
         if (disableCallbacks == 1) {
             DebugTrace("Init - Registering callbacks... -Disabled", 255);
         } else {
-            // FIXME: the browser event handler does not exist yet, so nothing
-            // can be connected; that is a failed connection.
             DebugTrace("Init - Registering callbacks...", 255);
-            return 0;
+            auto handler = std::make_unique<WbEventHandler>(this);
+            WebView* view = webView();
+            if (!view || !handler->connect(*view))
+                return 0;
+            m_eventHandler = std::move(handler);
+            DISPWBEVENTHANDLER = reinterpret_cast<std::intptr_t>(m_eventHandler.get());
+            DebugTrace("Init - Registering callbacks... -done", 255);
         }
     }
     Load(url ? *url : "about:blank");
@@ -202,7 +207,12 @@ std::uint8_t FeBrowser::Kill(std::uint8_t flag)
         DebugTrace("Kill - Disposing Per-Object Objects...  - !WebBrowser2::Quit... hr=0", 255);
         if (DISPWBEVENTHANDLER != 0) {
             DebugTrace("Kill - Disposing Per-Object Objects...  - Closing EventHandler...", 255);
-            DebugTrace("Kill - Disposing Per-Object Objects...  - Closing EventHandler... -Cool", 255);
+            if (m_eventHandler && m_eventHandler->disconnect()) {
+                DebugTrace("Kill - Disposing Per-Object Objects...  - Closing EventHandler... -Cool", 255);
+            } else {
+                DebugTrace("Kill - Disposing Per-Object Objects...  - Closing EventHandler... -FAILED", 255);
+                result = 0;
+            }
             DebugTrace("Kill - Disposing Per-Object Objects...  - Closing EventHandler... -done", 255);
         }
         DebugTrace("Kill - !release(WebBrowser2)", 255);
@@ -227,6 +237,7 @@ std::uint8_t FeBrowser::Kill(std::uint8_t flag)
 
     if (DISPWBEVENTHANDLER != 0) {
         DebugTrace("Kill - Disposing Per-Object Objects...  - dispose(WbEh)", 255);
+        m_eventHandler.reset();
         DISPWBEVENTHANDLER = 0;
         DebugTrace("Kill - Disposing Per-Object Objects...  - dispose(WbEh) -done", 255);
     }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "browser_host/ElementRecords.h"
 #include "browser_host/FeMaster.h"
 #include "platform/FixedText.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,6 +13,7 @@
 namespace tvrn2 {
 
 class DocumentBridge;
+class WbEventHandler;
 class WebView;
 
 // One embedded web browser in one window: created over a placeholder control
@@ -18,8 +21,8 @@ class WebView;
 // page-setup options, driven by the browser's commands, and released again.
 class FeBrowser : public FeMaster {
 public:
-    FeBrowser() = default;
-    ~FeBrowser() override = default;
+    FeBrowser();
+    ~FeBrowser() override;
 
     using FeMaster::Init;
     using FeMaster::Kill;
@@ -54,6 +57,58 @@ public:
     virtual std::uint8_t GoSearch();
     virtual std::uint8_t Stop();
     virtual void Update(std::string_view property, std::string_view value);
+
+    // The page's elements: walked tag by tag, read, filled, clicked and
+    // submitted, in the page itself (frame 0) or in its n-th frame.
+    virtual std::string GetElementQ(std::string_view tagName, std::string_view name, std::string_view value,
+        std::string_view dupNumber, ElementQueue* queue, std::uint8_t allTags, std::int32_t frame,
+        std::uint8_t noDupTarget, std::uint8_t returnValue, std::uint8_t matchAll);
+    virtual void SetValueByName(
+        std::string_view name, std::string_view value, std::int32_t frame = 0, std::int32_t dupNumber = 0);
+    virtual std::uint8_t ClickByName(
+        std::string_view name, std::int32_t frame = 0, std::int32_t dupNumber = 0);
+    virtual std::uint8_t ClickByRecordID(std::int32_t recordId, std::int32_t frame = 0);
+    virtual std::string GetValueByName(std::string_view name, std::int32_t frame = 0);
+    virtual void SubmitForm(std::string_view formName, std::uint8_t all, std::int32_t frame = 0);
+    virtual void SetValueByID(std::string_view id, std::string_view value);
+    virtual std::string GetValueByID(std::string_view id);
+    virtual std::int32_t FrameCount();
+    virtual std::string FrameName(std::int32_t frame);
+
+    // What the document is: request codes 1 to 4 ask the browser (address,
+    // title, type, busy), 5 to 20 the root element of the page or of frame n.
+    virtual std::string GetInfo(std::string_view request, std::int32_t frame = 0);
+    virtual std::string GetInfoText(std::string_view request, std::int32_t frame = 0);
+    virtual void RefreshDocumentInfo();
+    // Lists the page text's pictures in GRAPHICSLIST and rewrites them to
+    // content ids in SOURCE.
+    virtual void GetHtmlGraphicsInfo(std::string_view text);
+    // The same over a caller's buffer of `length` bytes (text up to its NUL),
+    // which keeps only the part after the last rewritten reference.
+    virtual void GetHtmlGraphicsInfo(char* address, std::int32_t length);
+    // 1 selects the current selection's range again, 2 puts `html` in its place.
+    virtual void SelectionRange(std::uint8_t mode, std::optional<std::string_view> html = std::nullopt);
+
+    // Browser events: the handler calls _EventCallback, which asks the
+    // application's EventCallback for an action code (0 none, 1 stop the
+    // navigation, 2 stop it and post feCallback to the window, 3 stop a new
+    // window) and carries it out.
+    std::int32_t _EventCallback(std::int32_t number, std::string_view p1, std::string_view p2,
+        std::string_view p3, std::string_view p4, std::string_view p5, std::string_view p6,
+        std::string_view p7);
+    virtual std::int32_t EventCallback(std::int32_t number, std::string_view p1, std::string_view p2,
+        std::string_view p3, std::string_view p4, std::string_view p5, std::string_view p6,
+        std::string_view p7);
+    static std::string EventName(std::int32_t number);
+    virtual void OnStatusTextChange(std::string_view) { }
+    virtual void OnProgressChange(std::int32_t, std::int32_t) { }
+    virtual void OnCommandStateChange(std::int32_t, std::int16_t) { }
+    virtual void OnDownloadBegin() { }
+    virtual void OnDownloadComplete() { }
+    virtual void OnTitleChange(std::string_view) { }
+    virtual void OnPropertyChange(std::string_view) { }
+    virtual void OnBeforeNavigate2(std::string_view) { }
+    virtual void OnNewWindow2() { }
 
     // The page's document, reached by late binding; null without a control.
     DocumentBridge* get_Document();
@@ -113,6 +168,8 @@ private:
     bool m_addressBar { false };
     bool m_statusBar { false };
     bool m_menuBar { false };
+    std::size_t m_graphicsConsumed { 0 };
+    std::unique_ptr<WbEventHandler> m_eventHandler;
 };
 
 } // namespace tvrn2

@@ -76,6 +76,19 @@ BridgeResult DocumentBridge::release(ObjectHandle object)
     return call("release(" + handleArguments(object) + ")");
 }
 
+BridgeResult DocumentBridge::elements(ObjectHandle document, std::string_view tag, std::size_t from)
+{
+    return call("elements(" + JsValue::handle(document).toScript() + "," + jsStringLiteral(tag) + ","
+        + std::to_string(from) + ")");
+}
+
+BridgeResult DocumentBridge::act(ObjectHandle document, std::string_view tag, std::size_t index,
+    std::string_view action, const JsValue& value)
+{
+    return call("act(" + JsValue::handle(document).toScript() + "," + jsStringLiteral(tag) + ","
+        + std::to_string(index) + "," + jsStringLiteral(action) + "," + value.toScript() + ")");
+}
+
 BridgeResult DocumentBridge::call(const std::string& expression)
 {
     // The user script normally ran at document start; a document that came

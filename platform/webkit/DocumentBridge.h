@@ -48,6 +48,15 @@ public:
     // Drops the page's reference; the same node gets a new handle next time.
     BridgeResult release(ObjectHandle object);
 
+    // The elements of a tag in a document, from an index on, read in one
+    // call: a string of records (see bridge.js) the element walker decodes.
+    BridgeResult elements(ObjectHandle document, std::string_view tag, std::size_t from);
+    // One action on the index-th element of a tag: "click", "check" (a
+    // boolean), "value" (sets it, then fires change and blur), "quietValue"
+    // (sets it, no events) or "submit".
+    BridgeResult act(ObjectHandle document, std::string_view tag, std::size_t index, std::string_view action,
+        const JsValue& value = {});
+
     // Decodes one answer of the page script (exposed for tests of the wire form).
     static BridgeResult decode(std::string_view reply);
 

@@ -447,9 +447,20 @@ int WebView::onLoadFailedSignal(WebKitWebView*, int, const char* uri, void* erro
     return FALSE; // WebKit shows its error page
 }
 
-int WebView::onDecidePolicy(WebKitWebView* view, void* decisionPointer, int type, WebView*)
+int WebView::onDecidePolicy(WebKitWebView* view, void* decisionPointer, int type, WebView* self)
 {
     auto* decision = static_cast<WebKitPolicyDecision*>(decisionPointer);
+    auto policyType = static_cast<WebKitPolicyDecisionType>(type);
+    if (self->onNavigationRequest && policyType != WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
+        WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
+            WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+        const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+        if (!self->onNavigationRequest(
+                uri ? uri : "", policyType == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION)) {
+            webkit_policy_decision_ignore(decision);
+            return TRUE;
+        }
+    }
     switch (static_cast<WebKitPolicyDecisionType>(type)) {
     case WEBKIT_POLICY_DECISION_TYPE_RESPONSE: {
         // Left alone, a response the view cannot show just fails to load.

@@ -108,6 +108,9 @@ public:
     std::function<void(unsigned matches)> onFindResult;
     std::function<void(bool ok, const std::string& message)> onPrintDone;
     std::function<void(bool ok, const std::string& message)> onSaveDone;
+    // Asked before the view follows a navigation (of the page or of a frame),
+    // or opens what was aimed at a new window; false stops it.
+    std::function<bool(const std::string& uri, bool newWindow)> onNavigationRequest;
 
     // The script world the bridge lives in, apart from the page's own scripts.
     static constexpr const char* bridgeWorld = "tvrn2";

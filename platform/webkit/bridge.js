@@ -122,6 +122,98 @@ function tvrn2InstallBridge(scope) {
         });
     }
 
+    // Element walks read a whole tag's elements in one call, because one
+    // round trip per property would make a form fill crawl. A record per
+    // element: kind, tagName, id, className, type, name, value, checked,
+    // readOnly; fields end with \x1f, records with \x1e, and the first
+    // record holds the collection's length. No handles are made, so a walk
+    // over a large page leaves nothing behind in the object table.
+    const fieldEnd = '\x1f';
+    const recordEnd = '\x1e';
+
+    function elementKind(element) {
+        switch (String(element.tagName || '').toUpperCase()) {
+        case 'INPUT':
+            return String(element.type || '').toLowerCase() === 'file' ? 'file' : 'input';
+        case 'FORM':
+            return 'form';
+        case 'SELECT':
+            return 'select';
+        case 'TEXTAREA':
+            return 'textarea';
+        case 'IMG':
+            return 'image';
+        default:
+            return 'other';
+        }
+    }
+
+    function readText(element, name) {
+        try {
+            const value = element[name];
+            if (value === undefined || value === null || typeof value === 'object' || typeof value === 'function')
+                return '';
+            return String(value).replace(/[\x1e\x1f]/g, ' ');
+        } catch (error) {
+            return '';
+        }
+    }
+
+    function elementRecord(element) {
+        const kind = elementKind(element);
+        // An image's address stands in for its value.
+        const value = kind === 'image' ? readText(element, 'src') : readText(element, 'value');
+        return [kind, readText(element, 'tagName'), readText(element, 'id'), readText(element, 'className'),
+            readText(element, 'type'), readText(element, 'name'), value, element.checked === true ? '1' : '0',
+            element.readOnly === true ? '1' : '0'].join(fieldEnd) + fieldEnd;
+    }
+
+    function readElements(documentArgument, tag, from) {
+        return answer(() => {
+            const collection = decodeArgument(documentArgument).getElementsByTagName(tag);
+            const length = collection.length;
+            let text = String(length) + fieldEnd + recordEnd;
+            for (let index = from; index < length; ++index)
+                text += elementRecord(collection[index]) + recordEnd;
+            return text;
+        });
+    }
+
+    function fireEvent(element, type, bubbles) {
+        element.dispatchEvent(new Event(type, { bubbles: bubbles }));
+    }
+
+    // One write or click on the index-th element of a tag, as the walk decides.
+    function actOnElement(documentArgument, tag, index, action, value) {
+        return answer(() => {
+            const element = decodeArgument(documentArgument).getElementsByTagName(tag)[index];
+            if (!element)
+                throw new BridgeError('released', 'the element is gone');
+            switch (action) {
+            case 'click':
+                element.click();
+                break;
+            case 'check':
+                element.checked = value;
+                break;
+            case 'value':
+                element.value = value;
+                fireEvent(element, 'change', true);
+                fireEvent(element, 'blur', false);
+                break;
+            case 'quietValue':
+                element.value = value;
+                break;
+            case 'submit':
+                element.submit();
+                break;
+            default:
+                throw new BridgeError('notcallable', 'unknown action ' + action);
+            }
+            return true;
+        });
+    }
+
     Object.defineProperty(scope, '__tvrn2Bridge', {
         value: Object.freeze({
             document: documentObject,
@@ -130,6 +222,8 @@ function tvrn2InstallBridge(scope) {
             put: putProperty,
             invoke: invokeMethod,
             release: releaseObject,
+            elements: readElements,
+            act: actOnElement,
         }),
     });
 }

@@ -1,0 +1,235 @@
+#include "tests/browser_host/BrowserPageFixture.h"
+
+#include <vector>
+
+namespace tvrn2 {
+namespace {
+
+using namespace std::chrono_literals;
+using test::runUntil;
+
+using ElementsTest = test::BrowserPageFixture<>;
+
+// Values of the page's elements matching a selector, joined by "|".
+std::string valuesScript(const std::string& selector)
+{
+    return "Array.from(document.querySelectorAll('" + selector + "')).map(e => e.value).join('|')";
+}
+
+TEST_F(ElementsTest, SetValueByNameFollowsTheDuplicateRuleAndIgnoresCaseAndTrailingBlanks)
+{
+    // Two inputs of one name (written in other case, with trailing blanks) and a
+    // select of that name: a name match of any kind counts towards dupNumber.
+    const std::string body = "<input name='EMAIL  ' value='a'><input name='email' value='b'>"
+                             "<textarea name='Email'>c</textarea><input name='other' value='o'>";
+    struct Case {
+        std::int32_t dupNumber;
+        std::string expected;
+    };
+    for (const Case& c :
+        std::vector<Case> { { 0, "x|x|x|o" }, { 2, "a|x|c|o" }, { 3, "a|b|x|o" }, { 4, "a|b|c|o" } }) {
+        ASSERT_TRUE(show("/dup", "Dup", body));
+        browser.SetValueByName("Email", "x", 0, c.dupNumber);
+        EXPECT_EQ(evaluate(valuesScript("input, textarea")), c.expected) << "dupNumber " << c.dupNumber;
+    }
+
+    // A blank value only reads; a blank name names nothing, not every unnamed field.
+    ASSERT_TRUE(show("/blank", "Blank", "<input name='a' value='kept'><input value='unnamed'>"));
+    browser.SetValueByName("a", "   ");
+    browser.SetValueByName("", "written");
+    EXPECT_EQ(evaluate(valuesScript("input")), "kept|unnamed");
+}
+
+TEST_F(ElementsTest, InputsAndListsHearTheChangeCheckBoxesAndTextAreasDoNot)
+{
+    const std::string count = " onchange='this.dataset.changes = (+this.dataset.changes || 0) + 1'"
+                              " onblur='this.dataset.blurs = (+this.dataset.blurs || 0) + 1'";
+    ASSERT_TRUE(show("/events", "Events",
+        "<input name='text'" + count + "><input type='checkbox' name='box'" + count + "><select name='pick'"
+            + count
+            + "><option value='p1'>1</option><option value='p2'>2</option></select>"
+              "<textarea name='area'"
+            + count + "></textarea>"));
+    auto counts = [&](const std::string& name) {
+        return evaluate(
+            "(e => (e.dataset.changes || 0) + '/' + (e.dataset.blurs || 0))(document.getElementsByName('"
+            + name + "')[0])");
+    };
+    auto checked = [&] { return evaluate("String(document.getElementsByName('box')[0].checked)"); };
+
+    browser.SetValueByName("text", "typed");
+    browser.SetValueByName("pick", "p2");
+    browser.SetValueByName("area", "long text");
+    EXPECT_EQ(evaluate(valuesScript("input[name=text], select, textarea")), "typed|p2|long text");
+    EXPECT_EQ(counts("text"), "1/1");
+    EXPECT_EQ(counts("pick"), "1/1");
+    EXPECT_EQ(counts("area"), "0/0");
+
+    browser.SetValueByName("box", "1");
+    EXPECT_EQ(checked(), "true");
+    browser.SetValueByName("box", "0");
+    EXPECT_EQ(checked(), "false");
+    EXPECT_EQ(counts("box"), "0/0") << "ticking a box by name fires no change";
+
+    EXPECT_EQ(browser.GetValueByName("pick"), "p2");
+    EXPECT_EQ(browser.GETELEMENTQRESULT, "p2");
+    EXPECT_EQ(browser.GetValueByName("TEXT"), "typed");
+    EXPECT_EQ(browser.GetValueByName("nosuchname"), "No data to return");
+    EXPECT_EQ(browser.GETELEMENTQRESULT, "typed") << "kept until the next match";
+}
+
+TEST_F(ElementsTest, ClickByNameClicksOnlyTheChosenButtonOnce)
+{
+    const std::string body
+        = "<p id='log'></p>"
+          "<input type='button' name='go' value='first' onclick=\"log.textContent += '1'\">"
+          "<input type='button' name='GO' value='second' onclick=\"log.textContent += '2'\">";
+    struct Case {
+        std::int32_t dupNumber;
+        std::string clicked;
+    };
+    for (const Case& c : std::vector<Case> { { 0, "1" }, { 1, "1" }, { 2, "2" }, { 3, "" } }) {
+        ASSERT_TRUE(show("/buttons", "Buttons", body));
+        EXPECT_EQ(browser.ClickByName("go", 0, c.dupNumber), 0);
+        EXPECT_EQ(evaluate("log.textContent"), c.clicked) << "dupNumber " << c.dupNumber;
+    }
+}
+
+TEST_F(ElementsTest, AllTagsWalkNumbersRowsInPassOrder)
+{
+    ASSERT_TRUE(show("/rows", "Rows",
+        "<input name='i1' id='first' value='v1'><div id='d1'></div><input type='checkbox' name='c' checked>"
+        "<div></div><input type='hidden' name='h' value='"
+            + std::string(300, 'z') + "'>"));
+    ElementQueue queue { ElementQueueRow {} };
+    EXPECT_EQ(browser.GetElementQ("", "", "", "", &queue, 1, 0, 1, 0, 0), "No data to return");
+    ASSERT_EQ(queue.size(), 6u) << "the caller's old rows are dropped";
+    struct Row {
+        std::int32_t id;
+        std::string tag, name, type, elementId;
+        std::uint8_t checked;
+    };
+    const std::vector<Row> expected { { 1, "BODY", "", "", "", 0 }, { 2, "DIV", "", "", "d1", 0 },
+        { 3, "DIV", "", "", "", 0 }, { 4, "INPUT", "i1", "text", "first", 0 },
+        { 5, "INPUT", "c", "checkbox", "", 1 }, { 6, "INPUT", "h", "hidden", "", 0 } };
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE("row " + std::to_string(i + 1));
+        EXPECT_EQ(queue[i].RecordID, expected[i].id);
+        EXPECT_EQ(queue[i].ElementTagName.clipped(), expected[i].tag);
+        EXPECT_EQ(queue[i].ElementName.clipped(), expected[i].name);
+        EXPECT_EQ(queue[i].ElementType.clipped(), expected[i].type);
+        EXPECT_EQ(queue[i].ElementID.clipped(), expected[i].elementId);
+        EXPECT_EQ(queue[i].CheckedStatus, expected[i].checked);
+    }
+    EXPECT_EQ(queue[3].ElementValue, "v1");
+    EXPECT_EQ(queue[5].ElementValue.raw(), std::string(255, 'z')) << "values are cut to their field";
+
+    // One tag only; a blank tag walks the body.
+    EXPECT_EQ(browser.GetElementQ("div", "", "", "", &queue, 0, 0, 1, 0, 0), "No data to return");
+    EXPECT_EQ(queue.size(), 2u);
+    browser.GetElementQ("  ", "", "", "", &queue, 0, 0, 1, 0, 0);
+    ASSERT_EQ(queue.size(), 1u);
+    EXPECT_EQ(queue[0].ElementTagName, "BODY");
+}
+
+TEST_F(ElementsTest, TheWalkSeesWhatPageScriptsChangeAfterAWrite)
+{
+    // Writing the first field makes the page fill the second one.
+    ASSERT_TRUE(show("/linked", "Linked",
+        "<input name='from' onchange=\"document.getElementsByName('to')[0].value = this.value + '!'\">"
+        "<input name='to' value='old'>"));
+    ElementQueue queue;
+    browser.GetElementQ("input", "from", "new", "", &queue, 0, 0, 0, 0, 0);
+    ASSERT_EQ(queue.size(), 2u);
+    EXPECT_EQ(queue[0].ElementValue, "new");
+    EXPECT_EQ(queue[1].ElementValue, "new!");
+}
+
+TEST_F(ElementsTest, ClickByRecordIdClicksThatElementOnce)
+{
+    ASSERT_TRUE(show("/record", "Record",
+        "<div id='d' onclick=\"this.textContent += 'c'\"></div><input type='checkbox' name='3'>"));
+    // Rows: 1 body, 2 div, 3 input. The box is named like the record number and
+    // must be clicked by its place, not written to by its name.
+    browser.ClickByRecordID(3);
+    EXPECT_EQ(evaluate("String(document.getElementsByName('3')[0].checked)"), "true")
+        << "one click ticks the box; two would leave it clear";
+    EXPECT_EQ(evaluate("document.getElementsByName('3')[0].value"), "on");
+    browser.ClickByRecordID(2);
+    EXPECT_EQ(evaluate("document.getElementById('d').textContent"), "c");
+    browser.ClickByRecordID(0);
+    browser.ClickByRecordID(99);
+    EXPECT_EQ(evaluate("document.getElementById('d').textContent"), "c");
+}
+
+TEST_F(ElementsTest, SubmitFormReachesTheServerForOneFormOrAll)
+{
+    server.route("/got-a", test::titledPage("A", "a"));
+    server.route("/got-b", test::titledPage("B", "b"));
+    const std::string body = "<form name='A' action='/got-a' target='fa'><input name='q' value='1'></form>"
+                             "<form name='b' action='/got-b' target='fb'><input name='q' value='2'></form>"
+                             "<iframe name='fa'></iframe><iframe name='fb'></iframe>";
+    ASSERT_TRUE(show("/forms", "Forms", body));
+    browser.SubmitForm("a ", 0);
+    ASSERT_TRUE(runUntil([&] { return server.requests("/got-a?q=1") == 1; }));
+    test::runFor(300ms);
+    EXPECT_EQ(server.requests("/got-b?q=2"), 0);
+
+    ASSERT_TRUE(show("/forms", "Forms", body));
+    browser.SubmitForm("ignored", 1);
+    ASSERT_TRUE(
+        runUntil([&] { return server.requests("/got-a?q=1") == 2 && server.requests("/got-b?q=2") == 1; }));
+}
+
+TEST_F(ElementsTest, FramesAreWalkedByNumber)
+{
+    server.route("/inner", test::titledPage("Inner", "<input name='f' value='in frame'>"));
+    ASSERT_TRUE(show("/outer", "Outer",
+        "<input name='f' value='on page'><iframe name='one' src='/inner'></iframe>"
+        "<iframe name='two' src='about:blank'></iframe>"));
+    ASSERT_TRUE(runUntil([&] {
+        return evaluate("(f => f && f.document.readyState === 'complete' && f.document.title)(frames[0])")
+            == "Inner";
+    }));
+    EXPECT_EQ(browser.FrameCount(), 2);
+    EXPECT_EQ(browser.FrameName(1), "one");
+    EXPECT_EQ(browser.FrameName(2), "two");
+    EXPECT_EQ(browser.FrameName(3), "");
+
+    EXPECT_EQ(browser.GetValueByName("f", 1), "in frame");
+    browser.SetValueByName("f", "changed", 1);
+    EXPECT_EQ(browser.GetValueByName("f", 1), "changed");
+    EXPECT_EQ(browser.GetValueByName("f", 0), "on page");
+    EXPECT_EQ(browser.TEMPDISPOBJECTHOLDER, 0) << "the frame's document is let go after the call";
+
+    ElementQueue queue { ElementQueueRow {} };
+    EXPECT_EQ(browser.GetElementQ("input", "f", "", "", &queue, 0, 3, 1, 1, 0), "No data to return");
+    EXPECT_TRUE(queue.empty()) << "a frame past the last walks nothing";
+}
+
+TEST_F(ElementsTest, InputsById)
+{
+    ASSERT_TRUE(show("/ids", "Ids", "<input id='n' value='start'><div id='d'></div>"));
+    EXPECT_EQ(browser.GetValueByID("n"), "start");
+    browser.SetValueByID("n", "set");
+    EXPECT_EQ(browser.GetValueByID("n"), "set");
+    browser.SetValueByID("n", "  ");
+    EXPECT_EQ(browser.GetValueByID("n"), "set");
+    EXPECT_EQ(browser.GetValueByID("d"), "") << "not an input";
+    EXPECT_EQ(browser.GetValueByID("missing"), "");
+}
+
+TEST(ElementsWithoutControl, EveryOperationDoesNothing)
+{
+    FeBrowser browser;
+    ElementQueue queue { ElementQueueRow {} };
+    EXPECT_EQ(browser.GetElementQ("", "a", "b", "", &queue, 1, 0, 0, 0, 0), "No data to return");
+    EXPECT_TRUE(queue.empty());
+    EXPECT_EQ(browser.GetValueByName("a"), "No data to return");
+    EXPECT_EQ(browser.GetValueByID("a"), "");
+    EXPECT_EQ(browser.FrameCount(), 0);
+    EXPECT_EQ(browser.FrameName(1), "");
+}
+
+} // namespace
+} // namespace tvrn2

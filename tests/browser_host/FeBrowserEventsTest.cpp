@@ -1,0 +1,320 @@
+#include "browser_host/WbEventHandler.h"
+#include "tests/browser_host/BrowserPageFixture.h"
+
+#include <algorithm>
+#include <functional>
+
+namespace tvrn2 {
+namespace {
+
+using namespace std::chrono_literals;
+using test::HttpRoute;
+using test::runFor;
+using test::runUntil;
+
+// An application's browser: records every event with its texts and the
+// hooks called, and answers with the action a test chooses.
+class RecordingBrowser : public FeBrowser {
+public:
+    struct Seen {
+        std::int32_t number;
+        std::string p1, p2;
+        friend bool operator==(const Seen&, const Seen&) = default;
+        friend std::ostream& operator<<(std::ostream& out, const Seen& seen)
+        {
+            return out << seen.number << "(" << seen.p1 << "," << seen.p2 << ")";
+        }
+    };
+
+    std::int32_t EventCallback(std::int32_t number, std::string_view p1, std::string_view p2,
+        std::string_view p3, std::string_view p4, std::string_view p5, std::string_view p6,
+        std::string_view p7) override
+    {
+        seen.push_back({ number, std::string(p1), std::string(p2) });
+        all.push_back({ std::string(p1), std::string(p2), std::string(p3), std::string(p4), std::string(p5),
+            std::string(p6), std::string(p7) });
+        return answer ? answer(number, p2) : FeBrowser::EventCallback(number, p1, p2, p3, p4, p5, p6, p7);
+    }
+    void OnStatusTextChange(std::string_view text) override
+    {
+        hooks.push_back("status " + std::string(text));
+    }
+    void OnProgressChange(std::int32_t progress, std::int32_t maximum) override
+    {
+        hooks.push_back("progress " + std::to_string(progress) + "/" + std::to_string(maximum));
+    }
+    void OnCommandStateChange(std::int32_t command, std::int16_t enable) override
+    {
+        hooks.push_back("command " + std::to_string(command) + " " + std::to_string(enable));
+    }
+    void OnDownloadBegin() override { hooks.push_back("begin"); }
+    void OnDownloadComplete() override { hooks.push_back("complete"); }
+    void OnTitleChange(std::string_view text) override { hooks.push_back("title " + std::string(text)); }
+    void OnPropertyChange(std::string_view name) override
+    {
+        hooks.push_back("property " + std::string(name));
+    }
+    void OnBeforeNavigate2(std::string_view url) override { hooks.push_back("before " + std::string(url)); }
+    void OnNewWindow2() override { hooks.push_back("new window"); }
+
+    // The events without progress and pointer reports, whose number varies from run to run.
+    std::vector<Seen> steady() const
+    {
+        std::vector<Seen> result;
+        std::copy_if(seen.begin(), seen.end(), std::back_inserter(result),
+            [](const Seen& s) { return s.number != 108 && s.number != 102; });
+        return result;
+    }
+    bool saw(std::int32_t number) const
+    {
+        return std::any_of(seen.begin(), seen.end(), [&](const Seen& s) { return s.number == number; });
+    }
+
+    std::vector<Seen> seen;
+    std::vector<std::array<std::string, 7>> all;
+    std::vector<std::string> hooks;
+    std::function<std::int32_t(std::int32_t, std::string_view url)> answer;
+};
+
+TEST(BrowserEvents, EventNamesCoverTheTableAndNameUnknownNumbers)
+{
+    struct Case {
+        std::int32_t number;
+        const char* name;
+    };
+    for (const Case& c : { Case { 250, "fe:WBEvt_BEFORENAVIGATE2" }, Case { 100, "fe:WBEvt_BEFORENAVIGATE" },
+             Case { 225, "fe:WBEvt_PRINTTEMPLATEINSTANTIATION" }, Case { 266, "fe:WBEvt_WINDOWSETWIDTH" },
+             Case { 103, "fe:WBEvt_QUIT" }, Case { 999, "UNKNOWN EVENT NUMBER 999" },
+             Case { -5, "UNKNOWN EVENT NUMBER -5" }, Case { 0, "UNKNOWN EVENT NUMBER 0" } })
+        EXPECT_EQ(FeBrowser::EventName(c.number), c.name);
+    int named = 0;
+    for (std::int32_t number = 0; number < 1000; ++number) {
+        std::string name = FeBrowser::EventName(number);
+        EXPECT_LE(name.size(), 40u);
+        named += name.starts_with("fe:WBEvt_") ? 1 : 0;
+    }
+    EXPECT_EQ(named, 43);
+}
+
+TEST(BrowserEvents, InvokeReadsArgumentsByPositionAndCallsTheHooks)
+{
+    RecordingBrowser browser;
+    WbEventHandler handler(&browser);
+    std::string longText = std::string(255, 'a') + std::string(45, 'b');
+    handler.Invoke(102, { JsValue::string(longText) });
+    handler.Invoke(108, { JsValue::number(40), JsValue::number(100) });
+    handler.Invoke(105, { JsValue::number(2), JsValue::boolean(true) });
+    handler.Invoke(113, { JsValue::string("Title   ") });
+    handler.Invoke(112, { JsValue::string("prop") });
+    handler.Invoke(250, { JsValue::null(), JsValue::string("http://x/"), JsValue::number(9) });
+    handler.Invoke(250, {});
+    handler.Invoke(251, { JsValue::string("ignored") });
+    handler.Invoke(259, { JsValue::string("ignored") });
+    handler.Invoke(108, { JsValue::string("not a number") });
+    // Named but never dispatched, and unknown.
+    for (std::int32_t number : { 100, 101, 103, 107, 109, 110, 111, 200, 201, 204, 261, 999 })
+        EXPECT_EQ(handler.Invoke(number, {}), 0);
+
+    using Row = std::array<std::string, 7>;
+    const std::vector<Row> expected { { std::string(255, 'a'), "", "", "", "", "", "" },
+        { "40", "100", "", "", "", "", "" }, { "2", "-1", "", "", "", "", "" },
+        { "Title", "", "", "", "", "", "" }, { "prop", "", "", "", "", "", "" },
+        { "0", "http://x/", "0", "", "", "", "0" }, { "0", "", "0", "", "", "", "0" },
+        { "", "", "", "", "", "", "" }, { "", "", "", "", "", "", "" }, { "0", "0", "", "", "", "", "" } };
+    EXPECT_EQ(browser.all, expected);
+    const std::vector<std::string> hooks { "status " + std::string(255, 'a'), "progress 40/100",
+        "command 2 -1", "title Title", "property prop", "before http://x/", "before ", "new window",
+        "progress 0/0" };
+    EXPECT_EQ(browser.hooks, hooks);
+
+    // Without an owner every event is ignored.
+    handler.PARENTBROWSERADDRESS = nullptr;
+    handler.Invoke(102, { JsValue::string("x") });
+    EXPECT_EQ(browser.all.size(), expected.size());
+}
+
+TEST(BrowserEvents, EventCallbackTracesOnlyAtTheHighestLevelAndActionsAreTraced)
+{
+    RecordingBrowser browser;
+    WbEventHandler handler(&browser);
+    test::CapturedDebugOutput output;
+    browser.DEBUGGING = 1;
+    handler.Invoke(259, {});
+    EXPECT_TRUE(output.lines().empty());
+
+    browser.DEBUGGING = 2;
+    std::int32_t action = 0;
+    browser.answer = [&](std::int32_t, std::string_view) { return action; };
+    struct Case {
+        std::int32_t action;
+        const char* line; // the action's own trace, or none
+    };
+    for (const Case& c : { Case { 0, nullptr }, Case { 1, "_EventCallback - Cancelling Navigation" },
+             Case { 2, "_EventCallback - Cancelling navigation, then posting event:feCallback..." },
+             Case { 3, "_EventCallback - Preventing new IE window from opening..." }, Case { 7, nullptr } }) {
+        output.clear();
+        action = c.action;
+        EXPECT_EQ(handler.Invoke(250, { JsValue::null(), JsValue::string("u") }), c.action);
+        std::vector<std::string> expected { "_EventCallback - Event: 250; fe:WBEvt_BEFORENAVIGATE2",
+            "_EventCallback - vir meth returned " + std::to_string(c.action), "_EventCallback - Evt: 250" };
+        if (c.line)
+            expected.emplace_back(c.line);
+        ASSERT_EQ(output.lines().size(), expected.size()) << "action " << c.action;
+        for (std::size_t i = 0; i < expected.size(); ++i)
+            EXPECT_TRUE(output.lines()[i].ends_with("feBrowser:" + expected[i] + "\r\n"))
+                << output.lines()[i];
+    }
+}
+
+using EventsTest = test::BrowserPageFixture<RecordingBrowser>;
+
+TEST_F(EventsTest, ANavigationReportsItsEventsInOrder)
+{
+    ASSERT_TRUE(start(0));
+    EXPECT_NE(browser.DISPWBEVENTHANDLER, 0);
+    ASSERT_TRUE(runUntil([&] { return browser.saw(259); })) << "the first blank page completes";
+    server.route("/first", test::titledPage("First", "<a id='l' href='/second'>next</a>"));
+    server.route("/second", test::titledPage("Second", "s"));
+
+    browser.seen.clear();
+    browser.hooks.clear();
+    browser.Load(server.url("/first"));
+    ASSERT_TRUE(runUntil([&] { return browser.saw(259) && browser.saw(113); }));
+    using Seen = RecordingBrowser::Seen;
+    // The history changes as the page commits, just before the committed report.
+    const std::vector<Seen> first { { 250, "0", server.url("/first") }, { 106, "", "" }, { 105, "2", "-1" },
+        { 252, "", "" }, { 104, "", "" }, { 259, "", "" }, { 113, "First", "" } };
+    EXPECT_EQ(browser.steady(), first);
+    auto lastProgress = std::find_if(
+        browser.seen.rbegin(), browser.seen.rend(), [](const Seen& s) { return s.number == 108; });
+    ASSERT_NE(lastProgress, browser.seen.rend());
+    EXPECT_EQ(*lastProgress, (Seen { 108, "100", "100" }));
+    EXPECT_NE(std::find(browser.hooks.begin(), browser.hooks.end(), "before " + server.url("/first")),
+        browser.hooks.end());
+
+    // A link followed from the page, then back: forward becomes possible.
+    browser.seen.clear();
+    browser.webView()->scripts().run("document.getElementById('l').click()");
+    ASSERT_TRUE(runUntil([&] { return browser.saw(259); }));
+    browser.seen.clear();
+    EXPECT_EQ(browser.GoBack(), 1);
+    ASSERT_TRUE(runUntil([&] { return browser.saw(259); }));
+    EXPECT_NE(
+        std::find(browser.seen.begin(), browser.seen.end(), Seen { 105, "1", "-1" }), browser.seen.end());
+
+    // A failing address.
+    browser.seen.clear();
+    server.stop();
+    browser.Load(server.url("/gone"));
+    ASSERT_TRUE(runUntil([&] { return browser.saw(271); }));
+}
+
+TEST_F(EventsTest, ADownloadReportsItsEventsInOrder)
+{
+    server.route(
+        "/file.bin", HttpRoute { .contentType = "application/octet-stream", .body = std::string(4096, 'x') });
+    ASSERT_TRUE(start(0));
+    ASSERT_TRUE(runUntil([&] { return browser.saw(259); }));
+    bool ended = false;
+    browser.webView()->downloads().onEvent = [&](const DownloadEvent& event) {
+        ended = ended || event.kind == DownloadEvent::Kind::Cancelled
+            || event.kind == DownloadEvent::Kind::Failed || event.kind == DownloadEvent::Kind::Finished;
+    };
+    browser.seen.clear();
+    browser.Load(server.url("/file.bin"));
+    ASSERT_TRUE(runUntil([&] { return browser.saw(270) && browser.saw(104); }));
+    runFor(300ms);
+    // The load ends as it turns into a download, and no document completes;
+    // whether the download's start or the load's end is reported first is a race.
+    using Seen = RecordingBrowser::Seen;
+    std::vector<Seen> steady = browser.steady();
+    ASSERT_EQ(steady.size(), 4u) << ::testing::PrintToString(steady);
+    EXPECT_EQ(steady[0], (Seen { 250, "0", server.url("/file.bin") }));
+    EXPECT_EQ(steady[1], (Seen { 106, "", "" }));
+    std::vector<std::int32_t> last { steady[2].number, steady[3].number };
+    std::sort(last.begin(), last.end());
+    EXPECT_EQ(last, (std::vector<std::int32_t> { 104, 270 }));
+
+    browser.webView()->downloads().cancelAll();
+    ASSERT_TRUE(runUntil([&] { return ended; }));
+}
+
+TEST_F(EventsTest, ActionCodesStopNavigationsAndNewWindows)
+{
+    ASSERT_TRUE(start(0));
+    ASSERT_TRUE(show("/start", "Start",
+        "<a id='blank' target='_blank' href='/popup'>p</a><a id='link' href='/blocked'>b</a>"));
+    server.route("/blocked", test::titledPage("Blocked", "b"));
+    server.route("/popup", test::titledPage("Popup", "p"));
+    // A scripted click on a link aimed at a new window counts as opening one.
+    webkit_settings_set_javascript_can_open_windows_automatically(
+        webkit_web_view_get_settings(browser.webView()->webKitView()), TRUE);
+    std::int32_t navigation = 1;
+    std::int32_t newWindow = 3;
+    browser.answer = [&](std::int32_t number, std::string_view) {
+        return number == 250 ? navigation : number == 251 ? newWindow : 0;
+    };
+
+    // 1 and 2 stop a navigation; 2 also posts one feCallback to the window.
+    browser.Load(server.url("/blocked"));
+    browser.webView()->scripts().run("document.getElementById('link').click()");
+    runFor(500ms);
+    EXPECT_EQ(std::count(browser.seen.begin(), browser.seen.end(),
+                  RecordingBrowser::Seen { 250, "0", server.url("/blocked") }),
+        2);
+    std::size_t posted = window->pending(Event::FeCallback);
+    navigation = 2;
+    browser.Load(server.url("/blocked"));
+    runFor(500ms);
+    EXPECT_EQ(server.requests("/blocked"), 0);
+    EXPECT_EQ(window->pending(Event::FeCallback), posted + 1);
+    EXPECT_EQ(browser.webView()->uri(), server.url("/start"));
+
+    // 3 keeps a new window from opening.
+    browser.webView()->scripts().run("document.getElementById('blank').click()");
+    runFor(500ms);
+    EXPECT_TRUE(browser.saw(251));
+    EXPECT_EQ(server.requests("/popup"), 0);
+
+    // Other answers let everything through.
+    navigation = 0;
+    newWindow = 0;
+    browser.webView()->scripts().run("document.getElementById('blank').click()");
+    ASSERT_TRUE(runUntil([&] { return browser.webView()->title() == "Popup"; }));
+    browser.Load(server.url("/blocked"));
+    ASSERT_TRUE(runUntil([&] { return browser.webView()->title() == "Blocked"; }));
+}
+
+TEST_F(EventsTest, KillClosesTheHandlerFirstAndNoEventFollows)
+{
+    ASSERT_TRUE(start(0));
+    browser.DEBUGGING = 2;
+    test::CapturedDebugOutput output;
+    EXPECT_EQ(browser.Kill(0), 1);
+    EXPECT_EQ(browser.DISPWBEVENTHANDLER, 0);
+    std::vector<std::string> steps;
+    for (const std::string& line : output.lines()) {
+        for (const char* step : { "Closing EventHandler... -Cool", "dispose(WebBrowser2)",
+                 "calling parent.KillOLE2 - done", "dispose(WbEh) -done" })
+            if (line.find(step) != std::string::npos)
+                steps.emplace_back(step);
+    }
+    const std::vector<std::string> order { "Closing EventHandler... -Cool", "dispose(WebBrowser2)",
+        "calling parent.KillOLE2 - done", "dispose(WbEh) -done" };
+    EXPECT_EQ(steps, order);
+
+    // With callbacks disabled there is no handler to close.
+    browser.seen.clear();
+    ASSERT_TRUE(start(1));
+    EXPECT_EQ(browser.DISPWBEVENTHANDLER, 0);
+    output.clear();
+    browser.Load(server.url("/none"));
+    runFor(300ms);
+    EXPECT_TRUE(browser.seen.empty());
+    EXPECT_EQ(browser.Kill(0), 1);
+    for (const std::string& line : output.lines())
+        EXPECT_EQ(line.find("EventHandler"), std::string::npos) << line;
+}
+
+} // namespace
+} // namespace tvrn2
