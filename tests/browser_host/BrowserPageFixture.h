@@ -17,11 +17,6 @@
 
 namespace tvrn2::test {
 
-inline std::string titledPage(const std::string& title, const std::string& body)
-{
-    return "<!DOCTYPE html><html><head><title>" + title + "</title></head><body>" + body + "</body></html>";
-}
-
 // A browser object over a container control of a window on the screen,
 // showing pages of a loopback server. Every wait has a watchdog.
 template <class Browser = FeBrowser> class BrowserPageFixture : public ::testing::Test {
@@ -66,7 +61,7 @@ protected:
     ::testing::AssertionResult show(
         const std::string& path, const std::string& title, const std::string& body)
     {
-        server.route(path, titledPage(title, body));
+        server.route(path, htmlPage(title, body));
         if (browser.CORECONTROL == 0) {
             if (auto started = start(); !started)
                 return started;

@@ -164,8 +164,8 @@ TEST_F(ElementsTest, ClickByRecordIdClicksThatElementOnce)
 
 TEST_F(ElementsTest, SubmitFormReachesTheServerForOneFormOrAll)
 {
-    server.route("/got-a", test::titledPage("A", "a"));
-    server.route("/got-b", test::titledPage("B", "b"));
+    server.route("/got-a", test::htmlPage("A", "a"));
+    server.route("/got-b", test::htmlPage("B", "b"));
     const std::string body = "<form name='A' action='/got-a' target='fa'><input name='q' value='1'></form>"
                              "<form name='b' action='/got-b' target='fb'><input name='q' value='2'></form>"
                              "<iframe name='fa'></iframe><iframe name='fb'></iframe>";
@@ -183,7 +183,7 @@ TEST_F(ElementsTest, SubmitFormReachesTheServerForOneFormOrAll)
 
 TEST_F(ElementsTest, FramesAreWalkedByNumber)
 {
-    server.route("/inner", test::titledPage("Inner", "<input name='f' value='in frame'>"));
+    server.route("/inner", test::htmlPage("Inner", "<input name='f' value='in frame'>"));
     ASSERT_TRUE(show("/outer", "Outer",
         "<input name='f' value='on page'><iframe name='one' src='/inner'></iframe>"
         "<iframe name='two' src='about:blank'></iframe>"));

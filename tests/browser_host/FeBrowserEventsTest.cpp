@@ -173,8 +173,8 @@ TEST_F(EventsTest, ANavigationReportsItsEventsInOrder)
     ASSERT_TRUE(start(0));
     EXPECT_NE(browser.DISPWBEVENTHANDLER, 0);
     ASSERT_TRUE(runUntil([&] { return browser.saw(259); })) << "the first blank page completes";
-    server.route("/first", test::titledPage("First", "<a id='l' href='/second'>next</a>"));
-    server.route("/second", test::titledPage("Second", "s"));
+    server.route("/first", test::htmlPage("First", "<a id='l' href='/second'>next</a>"));
+    server.route("/second", test::htmlPage("Second", "s"));
 
     browser.seen.clear();
     browser.hooks.clear();
@@ -244,8 +244,8 @@ TEST_F(EventsTest, ActionCodesStopNavigationsAndNewWindows)
     ASSERT_TRUE(start(0));
     ASSERT_TRUE(show("/start", "Start",
         "<a id='blank' target='_blank' href='/popup'>p</a><a id='link' href='/blocked'>b</a>"));
-    server.route("/blocked", test::titledPage("Blocked", "b"));
-    server.route("/popup", test::titledPage("Popup", "p"));
+    server.route("/blocked", test::htmlPage("Blocked", "b"));
+    server.route("/popup", test::htmlPage("Popup", "p"));
     // A scripted click on a link aimed at a new window counts as opening one.
     webkit_settings_set_javascript_can_open_windows_automatically(
         webkit_web_view_get_settings(browser.webView()->webKitView()), TRUE);

@@ -13,7 +13,7 @@ using InfoTest = test::BrowserPageFixture<>;
 
 TEST_F(InfoTest, RequestCodesAnswerFromTheBrowserAndTheRootElement)
 {
-    server.route("/inner", test::titledPage("Inner", "<p>inside the frame</p>"));
+    server.route("/inner", test::htmlPage("Inner", "<p>inside the frame</p>"));
     ASSERT_TRUE(show("/info", "Info page",
         "<p>Hello</p><iframe src='/inner'></iframe>"
         "<script>document.documentElement.id = 'root'; document.documentElement.lang = 'en';"
@@ -51,7 +51,7 @@ TEST_F(InfoTest, RequestCodesAnswerFromTheBrowserAndTheRootElement)
 TEST_F(InfoTest, BusyFollowsTheLoad)
 {
     ASSERT_TRUE(start());
-    server.route("/slow", HttpRoute { .body = test::titledPage("Slow", "s"), .delay = 1500ms });
+    server.route("/slow", HttpRoute { .body = test::htmlPage("Slow", "s"), .delay = 1500ms });
     browser.Load(server.url("/slow"));
     ASSERT_TRUE(runUntil([&] { return server.requests("/slow") == 1; }));
     EXPECT_EQ(browser.GetInfo("4"), "1");
