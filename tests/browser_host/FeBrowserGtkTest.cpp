@@ -7,6 +7,7 @@
 #include "platform/gtk/GtkWindowView.h"
 #include "platform/webkit/HostedWebView.h"
 #include "platform/webkit/WebView.h"
+#include "tests/browser_host/BrowserPageFixture.h"
 #include "tests/support/HttpTestServer.h"
 #include "tests/support/MainLoopWait.h"
 #include "tests/support/TestSupport.h"
@@ -24,29 +25,8 @@ using test::runUntil;
 
 // A window on the screen with a browser over its container control, as
 // the program's main window has one.
-class FeBrowserGtkTest : public ::testing::Test {
+class FeBrowserGtkTest : public test::BrowserPageFixture<> {
 protected:
-    void SetUp() override
-    {
-        if (!GtkBackend::available())
-            GTEST_SKIP() << "no display";
-        for (const char* folder : { "config", "data", "cache" })
-            std::filesystem::create_directories(home.path() / folder);
-        backend = std::make_unique<GtkBackend>();
-        ObjectQ().clear();
-        window = std::make_unique<Window>("Browser", Rect { -1, -1, 320, 220 });
-        placeholder = window->add(ControlKind::Container, "?BROWSER", "", { 10, 10, 300, 180 });
-        window->open();
-    }
-
-    void TearDown() override
-    {
-        if (browser.CORECONTROL != 0)
-            browser.Kill(0);
-        window.reset();
-        ObjectQ().clear();
-    }
-
     HostedWebView* hosted() const
     {
         auto* wrapper = siteObject<WebBrowser2>(browser.CORECONTROL);
@@ -61,16 +41,6 @@ protected:
         return ::testing::AssertionFailure() << "the page titled " << title << " never showed; title is "
                                              << (view ? view->title() : "(no view)");
     }
-
-    test::TempDir home;
-    test::ScopedEnv configHome { "XDG_CONFIG_HOME", (home.path() / "config").string() };
-    test::ScopedEnv dataHome { "XDG_DATA_HOME", (home.path() / "data").string() };
-    test::ScopedEnv cacheHome { "XDG_CACHE_HOME", (home.path() / "cache").string() };
-    test::HttpTestServer server;
-    std::unique_ptr<GtkBackend> backend;
-    std::unique_ptr<Window> window;
-    int placeholder { 0 };
-    FeBrowser browser;
 };
 
 TEST_F(FeBrowserGtkTest, InitShowsThePageOverThePlaceholderAndLoadNavigates)
