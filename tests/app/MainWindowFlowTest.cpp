@@ -167,7 +167,8 @@ TEST_F(MainWindowFlowTest, InstallerThatFailsItsDigestIsShownAndDeleted)
     test::WindowScript script(window(), 20ms, 240s);
     script
         .step(
-            "the home page", [&] { return showing(settings.addresses.homePage); },
+            // The title arrives after the load has finished, so wait for it too.
+            "the home page", [&] { return showing(settings.addresses.homePage) && !web()->title().empty(); },
             [&] {
                 EXPECT_EQ(screen(MainWindow::FEPATH), settings.addresses.homePage);
                 EXPECT_EQ(text(MainWindow::VALIDSTRING), "** File Not Tested **");
