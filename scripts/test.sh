@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite under a
-# virtual display; then builds again with the address and undefined-behaviour
-# sanitizers (build-asan/) and runs the suite there too.
-# TVRN2_SKIP_SANITIZE=1 runs the normal suite only.
+# virtual display. With TVRN2_SANITIZE_SUITE=1 it then builds again with the
+# address and undefined-behaviour sanitizers (build-asan/) and runs the suite
+# there too; that second run is not yet on by default because its time and
+# its third-party leak reports have not been measured on the CI machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -10,7 +11,7 @@ scripts/build.sh build
 export DBUS_SESSION_BUS_ADDRESS=disabled:
 xvfb-run -a ctest --test-dir build --output-on-failure -j2 --timeout 600
 
-if [ "${TVRN2_SKIP_SANITIZE:-0}" = 1 ]; then
+if [ "${TVRN2_SANITIZE_SUITE:-0}" != 1 ]; then
   exit 0
 fi
 scripts/build.sh build-asan -DTVRN2_SANITIZE=ON -DTVRN2_BUILD_BENCH=OFF -DTVRN2_BUILD_EXAMPLES=OFF
