@@ -10,6 +10,7 @@ packages=(
   libxtst-dev xvfb xauth imagemagick openssl python3 shared-mime-info
   dbus-daemon python3-dbusmock
   clang libclang-rt-14-dev
+  libgdk-pixbuf2.0-bin librsvg2-common desktop-file-utils appstream
 )
 
 missing=()

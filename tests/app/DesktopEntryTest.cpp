@@ -1,0 +1,39 @@
+#include "platform/gtk/GtkBackend.h"
+
+#include <cstdlib>
+#include <gdk/gdk.h>
+#include <glib.h>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace tvrn2 {
+namespace {
+
+// The desktop groups the program's windows under its launcher by the window
+// class; the class GTK gives the windows must be the one the entry names.
+TEST(DesktopEntryTest, StartupWMClassIsTheClassOfTheProgramsWindows)
+{
+    const char* source = std::getenv("TVRN2_SOURCE_DIR");
+    ASSERT_NE(source, nullptr);
+    const std::string path = std::string(source) + "/data/tvrn2.desktop.in";
+
+    GKeyFile* entry = g_key_file_new();
+    GError* error = nullptr;
+    const bool loaded = g_key_file_load_from_file(entry, path.c_str(), G_KEY_FILE_NONE, &error);
+    const std::string problem = error ? error->message : "";
+    g_clear_error(&error);
+    gchar* wmClass
+        = loaded ? g_key_file_get_string(entry, "Desktop Entry", "StartupWMClass", nullptr) : nullptr;
+    const std::string named = wmClass ? wmClass : "";
+    g_free(wmClass);
+    g_key_file_free(entry);
+    ASSERT_TRUE(loaded) << path << ": " << problem;
+
+    if (!GtkBackend::available())
+        GTEST_SKIP() << "no display";
+    ASSERT_NE(gdk_get_program_class(), nullptr);
+    EXPECT_EQ(named, gdk_get_program_class());
+}
+
+} // namespace
+} // namespace tvrn2
