@@ -39,21 +39,33 @@ for size in $sizes; do
 done
 [ -f "$prefix/$datadir/icons/hicolor/scalable/apps/$app_id.svg" ] || fail "no scalable icon"
 
-# Every library of the project the program needs must resolve inside the prefix.
+# Every library of the project must resolve inside the prefix: those the
+# program links through ldd, those it loads by name later through its run path.
 libs=$(ldd "$program")
 if grep -q "not found" <<<"$libs"; then
   fail "unresolved libraries: $(grep "not found" <<<"$libs")"
 fi
+runpath=$(readelf -d "$program" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')
+runpath=${runpath//\$ORIGIN/$(dirname "$program")}
 installed=$(find "$prefix/$libdir" -maxdepth 1 -name '*.so*' -printf '%f\n')
 [ -n "$installed" ] || fail "no shared library installed in $libdir"
 for lib in $installed; do
+  real=$(readlink -f "$prefix/$libdir/$lib")
+  if ldd "$real" | grep -q "not found"; then
+    fail "$lib has unresolved libraries"
+  fi
   # ldd prints the path as the run path built it ($ORIGIN/../lib).
   loaded=$(awk -v lib="$lib" '$1 == lib && $2 == "=>" { sub(/^[^>]*=> /, ""); sub(/ \(0x[0-9a-f]+\)$/, ""); print }' <<<"$libs")
-  if [ -z "$loaded" ]; then
-    fail "the program does not load $lib"
-  elif [ "$(readlink -f "$loaded")" != "$(readlink -f "$prefix/$libdir/$lib")" ]; then
-    fail "$lib is loaded from $loaded, not from the prefix"
+  if [ -n "$loaded" ]; then
+    [ "$(readlink -f "$loaded")" = "$real" ] || fail "$lib is loaded from $loaded, not from the prefix"
+    continue
   fi
+  found=""
+  IFS=: read -ra dirs <<<"$runpath"
+  for dir in "${dirs[@]}"; do
+    [ -n "$dir" ] && [ "$(readlink -f "$dir/$lib")" = "$real" ] && found=yes
+  done
+  [ -n "$found" ] || fail "$lib is neither linked nor on the program's run path ($runpath)"
 done
 
 exit $((failures > 0))
