@@ -1,6 +1,6 @@
 #include "platform/gtk/GtkBackend.h"
 
-#include <cstdlib>
+#include <filesystem>
 #include <gdk/gdk.h>
 #include <glib.h>
 #include <gtest/gtest.h>
@@ -13,9 +13,8 @@ namespace {
 // class; the class GTK gives the windows must be the one the entry names.
 TEST(DesktopEntryTest, StartupWMClassIsTheClassOfTheProgramsWindows)
 {
-    const char* source = std::getenv("TVRN2_SOURCE_DIR");
-    ASSERT_NE(source, nullptr);
-    const std::string path = std::string(source) + "/data/tvrn2.desktop.in";
+    const std::string path
+        = (std::filesystem::path(__FILE__).parent_path() / "../../data/tvrn2.desktop.in").lexically_normal();
 
     GKeyFile* entry = g_key_file_new();
     GError* error = nullptr;
