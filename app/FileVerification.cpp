@@ -106,16 +106,6 @@ FileVerification::Outcome FileVerification::noVerdict()
     return Outcome::NoVerdict;
 }
 
-void FileVerification::stop(const std::string& text)
-{
-    BoxRequest request;
-    request.text = text;
-    request.caption = "Stop";
-    request.icon = BoxIcon::Stop;
-    request.buttons = Button::Abort | Button::Ignore;
-    request.defaultButton = Button::Abort;
-    if (messageBoxes().show(request) == Button::Abort)
-        haltProgram(0);
-}
+void FileVerification::stop(const std::string& text) { stopBox(text); }
 
 } // namespace tvrn2
