@@ -37,14 +37,14 @@ int GtkHistoryListView::show(const HistoryListRequest& request)
         int width;
     };
     int index = 0;
-    for (auto spec : { ColumnSpec { L::messageColumn, L::messageColumnWidth },
+    for (auto wanted : { ColumnSpec { L::messageColumn, L::messageColumnWidth },
              ColumnSpec { L::categoryColumn, L::categoryColumnWidth } }) {
         auto* renderer = gtk_cell_renderer_text_new();
         g_object_set(renderer, "ellipsize", PANGO_ELLIPSIZE_END, nullptr);
         auto* column
-            = gtk_tree_view_column_new_with_attributes(spec.heading, renderer, "text", index++, nullptr);
+            = gtk_tree_view_column_new_with_attributes(wanted.heading, renderer, "text", index++, nullptr);
         gtk_tree_view_column_set_sizing(column, GTK_TREE_VIEW_COLUMN_FIXED);
-        gtk_tree_view_column_set_fixed_width(column, units.toPixelsX(spec.width));
+        gtk_tree_view_column_set_fixed_width(column, units.toPixelsX(wanted.width));
         gtk_tree_view_column_set_resizable(column, TRUE);
         gtk_tree_view_append_column(GTK_TREE_VIEW(list), column);
     }
