@@ -169,6 +169,8 @@ void MainWindow::OnFirstShow()
     m_browser->Init(std::nullopt, FECONTROL, 0, 0, 1);
     m_browserLive = true;
     s_programBrowser = m_browser.get();
+    if (onBrowserOpened)
+        onBrowserOpened(*m_browser);
 }
 
 int MainWindow::HandleEvent()

@@ -9,6 +9,7 @@
 #include "platform/Window.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -71,6 +72,9 @@ public:
 
     // The main window's browser while it is open, for the rest of the program.
     static FeBrowser* programBrowser();
+
+    // Called once the embedded browser exists, before the home page is asked for.
+    std::function<void(FeBrowser&)> onBrowserOpened;
 
     int Init() override;
     int Kill() override;

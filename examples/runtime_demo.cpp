@@ -10,6 +10,7 @@
 #include "platform/Window.h"
 #include "platform/gtk/GtkBackend.h"
 #include "platform/gtk/GtkWindowView.h"
+#include "platform/gtk/WindowPicture.h"
 
 #include <cstdio>
 #include <cstring>
@@ -117,16 +118,9 @@ private:
     void save()
     {
         auto* view = GtkWindowView::of(window());
-        GdkWindow* surface = gtk_widget_get_window(GTK_WIDGET(view->toplevel()));
-        GdkPixbuf* picture = gdk_pixbuf_get_from_window(
-            surface, 0, 0, gdk_window_get_width(surface), gdk_window_get_height(surface));
-        GError* error = nullptr;
-        if (!picture || !gdk_pixbuf_save(picture, m_screenshot, "png", &error, nullptr)) {
-            std::fprintf(stderr, "cannot save %s: %s\n", m_screenshot, error ? error->message : "no picture");
-            g_clear_error(&error);
-        }
-        if (picture)
-            g_object_unref(picture);
+        std::string error;
+        if (!saveWindowPicture(GTK_WIDGET(view->toplevel()), m_screenshot, &error))
+            std::fprintf(stderr, "cannot save %s: %s\n", m_screenshot, error.c_str());
     }
 
     const char* m_screenshot;

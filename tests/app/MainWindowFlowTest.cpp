@@ -9,6 +9,7 @@
 #include "platform/TextCase.h"
 #include "platform/gtk/GtkBackend.h"
 #include "platform/gtk/GtkWindowView.h"
+#include "platform/gtk/WindowPicture.h"
 #include "platform/webkit/WebView.h"
 #include "tests/app/MainWindowFixture.h"
 #include "tests/app/WidgetInput.h"
@@ -128,7 +129,8 @@ protected:
         if (!folder || !*folder)
             return;
         std::string file = (fs::path(folder) / (name + ".png")).string();
-        EXPECT_TRUE(test::saveScreenshot(GTK_WIDGET(view().toplevel()), file.c_str())) << file;
+        std::string error;
+        EXPECT_TRUE(saveWindowPicture(GTK_WIDGET(view().toplevel()), file, &error)) << file << ": " << error;
     }
 
     // Lets the window paint for a few polls before the next step.

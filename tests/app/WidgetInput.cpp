@@ -79,18 +79,4 @@ void pressKey(GtkWidget* widget, guint keyval)
     }
 }
 
-bool saveScreenshot(GtkWidget* toplevel, const char* file)
-{
-    GdkWindow* window = gtk_widget_get_window(toplevel);
-    if (!window)
-        return false;
-    GdkPixbuf* shot = gdk_pixbuf_get_from_window(
-        window, 0, 0, gdk_window_get_width(window), gdk_window_get_height(window));
-    if (!shot)
-        return false;
-    bool saved = gdk_pixbuf_save(shot, file, "png", nullptr, nullptr) != FALSE;
-    g_object_unref(shot);
-    return saved;
-}
-
 } // namespace tvrn2::test

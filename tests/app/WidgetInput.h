@@ -14,7 +14,4 @@ void clickWidget(GtkWidget* widget);
 // a GDK key value (GDK_KEY_Return).
 void pressKey(GtkWidget* widget, guint keyval);
 
-// Saves what the window shows on the screen as a PNG; false when it could not.
-bool saveScreenshot(GtkWidget* toplevel, const char* file);
-
 } // namespace tvrn2::test

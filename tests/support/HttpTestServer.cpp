@@ -132,6 +132,14 @@ std::string HttpTestServer::url(const std::string& path) const
     return "http://127.0.0.1:" + std::to_string(m_port) + path;
 }
 
+std::string HttpTestServer::closedUrl(const std::string& path)
+{
+    HttpTestServer gone;
+    std::string url = gone.url(path);
+    gone.stop();
+    return url;
+}
+
 int HttpTestServer::requests(const std::string& path) const
 {
     std::lock_guard lock(m_mutex);

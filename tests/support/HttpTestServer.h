@@ -61,6 +61,9 @@ public:
 
     int port() const { return m_port; }
     std::string url(const std::string& path = "/") const;
+    // An address on a loopback port that a server listened on a moment ago
+    // and nothing listens on now: connections to it are refused.
+    static std::string closedUrl(const std::string& path = "/");
 
     // Requests seen for a path (query included as sent), and in total.
     int requests(const std::string& path) const;
