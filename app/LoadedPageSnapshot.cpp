@@ -68,8 +68,19 @@ void LoadedPageSnapshot::pageShown()
     if (m_shown || m_outcome != Outcome::Waiting)
         return;
     m_shown = true;
-    // The page is painted by the web process some time after it has loaded:
-    // the picture is taken once two reads in a row come back the same.
+    std::weak_ptr<bool> alive = m_alive;
+    m_view->whenPainted([this, alive] {
+        if (alive.lock())
+            pagePainted();
+    });
+}
+
+void LoadedPageSnapshot::pagePainted()
+{
+    if (m_outcome != Outcome::Waiting || m_settle)
+        return;
+    // The window draws the page's frame some time after the page has: the
+    // picture is taken once two reads in a row come back the same.
     m_settle = eventLoop().startTimer(settlePoll, [this] { compare(); });
 }
 

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 typedef struct _GdkPixbuf GdkPixbuf;
@@ -36,6 +37,7 @@ public:
 private:
     void watch(FeBrowser& browser);
     void pageShown();
+    void pagePainted();
     void compare();
     void take(GdkPixbuf* picture);
     void stopTimers();
@@ -50,6 +52,8 @@ private:
     GObjectPtr<GdkPixbuf> m_last;
     EventLoop::TimerId m_patience { 0 };
     EventLoop::TimerId m_settle { 0 };
+    // Lets a paint notice that arrives after this object has gone find out.
+    std::shared_ptr<bool> m_alive { std::make_shared<bool>(true) };
 };
 
 } // namespace tvrn2

@@ -109,6 +109,26 @@ void onSaved(GObject* source, GAsyncResult* result, gpointer data)
         (*alive)->onSaveDone(ok, error && error->message ? error->message : "");
 }
 
+struct PaintWait {
+    WeakView view;
+    std::function<void()> done;
+};
+
+void onPainted(GObject* source, GAsyncResult* result, gpointer data)
+{
+    std::unique_ptr<PaintWait> wait(static_cast<PaintWait*>(data));
+    // A page without the bridge, or one that went away, answers with an
+    // error: the wait is over either way.
+    GError* raw = nullptr;
+    auto* value
+        = webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(source), result, &raw);
+    GErrorPtr error(raw);
+    if (value)
+        g_object_unref(value);
+    if (wait->view.lock())
+        wait->done();
+}
+
 } // namespace
 
 WebView::WebView(WebViewOptions options)
@@ -383,6 +403,13 @@ void WebView::runPageSetupDialog()
     if (m_pageSetup)
         g_object_unref(m_pageSetup);
     m_pageSetup = chosen;
+}
+
+void WebView::whenPainted(std::function<void()> done)
+{
+    webkit_web_view_call_async_javascript_function(m_view,
+        "return globalThis.__tvrn2Bridge ? await __tvrn2Bridge.painted() : null", -1, nullptr, bridgeWorld,
+        nullptr, nullptr, onPainted, new PaintWait { m_self, std::move(done) });
 }
 
 bool WebView::saveAs(const std::filesystem::path& file)

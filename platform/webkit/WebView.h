@@ -97,6 +97,11 @@ public:
     // Asks for the file first; false when the user cancelled.
     bool saveAsWithDialog();
 
+    // Calls `done` once the page has drawn what it shows now and handed it on
+    // to the screen; at once (from the loop) when the page cannot tell.
+    // Never called after the view has gone.
+    void whenPainted(std::function<void()> done);
+
     ScriptRunner& scripts() { return *m_scripts; }
     DocumentBridge& document() { return *m_document; }
     DownloadController& downloads() { return *m_downloads; }

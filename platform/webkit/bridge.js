@@ -214,6 +214,12 @@ function tvrn2InstallBridge(scope) {
         });
     }
 
+    // Settles once the page has been through two rendering updates, so what
+    // it shows now has been drawn and handed on to the screen.
+    function nextPaint() {
+        return new Promise(resolve => requestAnimationFrame(() => requestAnimationFrame(() => resolve(true))));
+    }
+
     Object.defineProperty(scope, '__tvrn2Bridge', {
         value: Object.freeze({
             document: documentObject,
@@ -224,6 +230,7 @@ function tvrn2InstallBridge(scope) {
             release: releaseObject,
             elements: readElements,
             act: actOnElement,
+            painted: nextPaint,
         }),
     });
 }
