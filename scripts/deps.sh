@@ -11,6 +11,7 @@ packages=(
   dbus-daemon python3-dbusmock
   clang libclang-rt-14-dev
   libgdk-pixbuf2.0-bin librsvg2-common desktop-file-utils appstream
+  webkit2gtk-driver
 )
 
 missing=()

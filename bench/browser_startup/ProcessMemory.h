@@ -11,15 +11,21 @@
 #include <string>
 #include <unistd.h>
 
-inline long residentKb(int pid)
+// One "kB" line of /proc/PID/status, such as "VmRSS:" or "VmHWM:" (the peak).
+inline long statusKb(int pid, const std::string& field)
 {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::atol(line.c_str() + 6);
+        if (line.rfind(field, 0) == 0)
+            return std::atol(line.c_str() + field.size());
     }
     return 0;
+}
+
+inline long residentKb(int pid)
+{
+    return statusKb(pid, "VmRSS:");
 }
 
 inline int parentOf(int pid)
@@ -36,8 +42,8 @@ inline int parentOf(int pid)
     return parent;
 }
 
-// Sum over the process tree; `count` receives how many processes it saw.
-inline long treeResidentKb(int& count)
+// This process and every process below it.
+inline std::set<int> processTree()
 {
     std::set<int> tree { getpid() };
     bool grew = true;
@@ -53,9 +59,22 @@ inline long treeResidentKb(int& count)
         }
         closedir(proc);
     }
+    return tree;
+}
+
+// Sum of one status field over the process tree; `count` receives how many
+// processes it saw.
+inline long treeStatusKb(const std::string& field, int& count)
+{
+    std::set<int> tree = processTree();
     long total = 0;
     for (int pid : tree)
-        total += residentKb(pid);
+        total += statusKb(pid, field);
     count = static_cast<int>(tree.size());
     return total;
+}
+
+inline long treeResidentKb(int& count)
+{
+    return treeStatusKb("VmRSS:", count);
 }
