@@ -17,18 +17,23 @@ constexpr std::array<std::string_view, 8> allTagNames
 
 // One element as the page script reports it (see bridge.js).
 struct PageElement {
+    std::size_t index { 0 }; // in its tag's collection
     std::string kind, tagName, id, className, type, name, value;
     bool checked { false };
     bool readOnly { false };
 };
 
-// A tag's collection: its length when read, and the elements from some index on.
-struct ElementBatch {
+// A tag's collection: its length when read, and the elements described, in
+// index order.
+struct TagReading {
     std::size_t length { 0 };
     std::vector<PageElement> elements;
 };
 
-std::optional<ElementBatch> decodeBatch(std::string_view text)
+// The walk's reading of the page: one entry per tag from some tag on.
+using WalkReading = std::vector<TagReading>;
+
+std::optional<TagReading> decodeTag(std::string_view text)
 {
     std::vector<std::vector<std::string_view>> records;
     while (!text.empty()) {
@@ -45,20 +50,54 @@ std::optional<ElementBatch> decodeBatch(std::string_view text)
         records.push_back(std::move(fields));
         text = end == std::string_view::npos ? std::string_view {} : text.substr(end + 1);
     }
+    auto number = [](std::string_view digits, std::size_t& value) {
+        return std::from_chars(digits.data(), digits.data() + digits.size(), value).ec == std::errc();
+    };
     if (records.empty() || records.front().size() != 1)
         return std::nullopt;
-    ElementBatch batch;
-    std::string_view length = records.front().front();
-    if (std::from_chars(length.data(), length.data() + length.size(), batch.length).ec != std::errc())
+    TagReading tag;
+    if (!number(records.front().front(), tag.length))
         return std::nullopt;
     for (std::size_t i = 1; i < records.size(); ++i) {
         const auto& f = records[i];
-        if (f.size() != 9)
+        PageElement element;
+        if (f.size() != 10 || !number(f[0], element.index)
+            || (!tag.elements.empty() && element.index <= tag.elements.back().index))
             return std::nullopt;
-        batch.elements.push_back({ std::string(f[0]), std::string(f[1]), std::string(f[2]), std::string(f[3]),
-            std::string(f[4]), std::string(f[5]), std::string(f[6]), f[7] == "1", f[8] == "1" });
+        element.kind = f[1];
+        element.tagName = f[2];
+        element.id = f[3];
+        element.className = f[4];
+        element.type = f[5];
+        element.name = f[6];
+        element.value = f[7];
+        element.checked = f[8] == "1";
+        element.readOnly = f[9] == "1";
+        tag.elements.push_back(std::move(element));
     }
-    return batch;
+    return tag;
+}
+
+// Groups of tags, each ending with \x1d.
+std::optional<WalkReading> decodeReading(std::string_view text)
+{
+    WalkReading reading;
+    while (!text.empty()) {
+        auto end = text.find('\x1d');
+        if (end == std::string_view::npos)
+            return std::nullopt;
+        std::optional<TagReading> tag = decodeTag(text.substr(0, end));
+        if (!tag)
+            return std::nullopt;
+        reading.push_back(std::move(*tag));
+        text.remove_prefix(end + 1);
+    }
+    return reading;
+}
+
+std::optional<WalkReading> decodeReading(const BridgeResult& answer)
+{
+    return answer.ok() ? decodeReading(answer.value.text()) : std::nullopt;
 }
 
 // The number a text starts with, after leading blanks; 0 when it has none.
@@ -102,9 +141,16 @@ std::string FeBrowser::GetElementQ(std::string_view tagName, std::string_view na
     bool clickingRecord = updateValue == clickByRecordId;
     long recordToClick = clickingRecord ? leadingNumber(name) : 0;
 
-    FrameDocument document(*bridge, frame, TEMPDISPOBJECTHOLDER);
-    if (!document)
-        return result;
+    // The page's own document needs no handle (the page script knows it),
+    // which saves a round trip on every call.
+    std::optional<FrameDocument> frameDocument;
+    std::optional<ObjectHandle> document;
+    if (frame > 0) {
+        frameDocument.emplace(*bridge, frame, TEMPDISPOBJECTHOLDER);
+        if (!*frameDocument)
+            return result;
+        document = frameDocument->handle();
+    }
 
     std::vector<std::string> tags;
     if (allTags != 0)
@@ -128,52 +174,75 @@ std::string FeBrowser::GetElementQ(std::string_view tagName, std::string_view na
         return true;
     };
 
-    for (const std::string& tag : tags) {
+    // Unless every element ends up in a queue, is counted for a click by its
+    // place, matches anyway or has its class traced, only elements carrying
+    // the name matter, and the page describes just those: filling a form
+    // field by name then copies one element, not the whole page.
+    std::optional<std::string> onlyNamed;
+    if (!queue && !clickingRecord && matchAll == 0 && DEBUGGING < 2)
+        onlyNamed = std::string(name);
+
+    // All passes are read in one call. Whatever the walk writes or clicks may
+    // change the page, so each action brings back the rest as it is after it.
+    std::optional<WalkReading> reading = decodeReading(bridge->walk(document, tags, 0, 0, onlyNamed));
+    std::size_t readFrom = 0; // the tag of reading->front()
+
+    for (std::size_t position = 0; position < tags.size(); ++position) {
+        const std::string& tag = tags[position];
         DebugTrace("GetElementQ - TempTagName = " + tag, 2);
-        // Each pass reads its elements in one call; whatever the walk writes or
-        // clicks may change the page, so the rest is read again after it.
-        BridgeResult read = bridge->elements(document.handle(), tag, 0);
-        std::optional<ElementBatch> batch
-            = read.ok() ? decodeBatch(read.value.text()) : std::optional<ElementBatch> {};
-        if (!batch) {
+        if (!reading) {
+            reading = decodeReading(bridge->walk(document, tags, position, 0, onlyNamed));
+            readFrom = position;
+        }
+        if (!reading || position - readFrom >= reading->size()) {
+            reading.reset();
             DebugTrace("GetElementQ - Unable to read the collection of " + tag, 2);
             continue;
         }
-        const std::size_t length = batch->length;
+        const TagReading* pass = &(*reading)[position - readFrom];
+        const std::size_t length = pass->length;
         DebugTrace("GetElementQ - Items in collection = " + std::to_string(length), 2);
-        std::size_t first = 0; // index of batch->elements[0] in the collection
-        for (std::size_t index = 0; index < length; ++index) {
-            if (index - first >= batch->elements.size())
-                break; // the collection shrank under the walk: the item is gone
-            const PageElement* element = &batch->elements[index - first];
+        const std::int32_t firstRecordId = recordId;
+        std::size_t visited = 0; // elements of the pass visited to the end, for the record ids
+        for (std::size_t at = 0; at < pass->elements.size() && pass->elements[at].index < length; ++at) {
+            const PageElement* element = &pass->elements[at];
+            const std::size_t index = element->index;
+            const auto elementRecordId = firstRecordId + static_cast<std::int32_t>(index);
             bool acted = false;
             auto act = [&](std::string_view action, const JsValue& argument = {}) {
-                BridgeResult done = bridge->act(document.handle(), tag, index, action, argument);
+                BridgeResult answer
+                    = bridge->act(document, tags, position, index, action, argument, onlyNamed);
+                std::string_view text
+                    = answer.ok() ? std::string_view(answer.value.text()) : std::string_view {};
                 acted = true;
-                return done.ok();
+                if (text.size() < 2 || text[1] != '\x1d') {
+                    reading.reset();
+                    return false;
+                }
+                reading = decodeReading(text.substr(2));
+                readFrom = position;
+                return text[0] == '1';
             };
-            // Reads the element again after an action, with everything after it.
+            // Goes on with the element as it is after the action; the pass
+            // ends when it is gone.
             auto reread = [&] {
                 if (!acted)
                     return true;
                 acted = false;
-                BridgeResult again = bridge->elements(document.handle(), tag, index);
-                std::optional<ElementBatch> fresh
-                    = again.ok() ? decodeBatch(again.value.text()) : std::optional<ElementBatch> {};
-                if (!fresh || fresh->elements.empty())
+                if (!reading || reading->empty() || reading->front().elements.empty()
+                    || reading->front().elements.front().index != index)
                     return false;
-                batch = std::move(fresh);
-                first = index;
-                element = &batch->elements.front();
+                pass = &reading->front();
+                at = 0;
+                element = &pass->elements.front();
                 return true;
             };
-
             ElementInfo info;
             info.ELEMENTTAGNAME = element->tagName;
             info.ELEMENTID = element->id;
             DebugTrace("GetElementQ - ClassName = " + element->className, 2);
             bool nameMatch = false;
-            const std::string kind = element->kind; // a copy: a re-read replaces the batch
+            const std::string kind = element->kind; // a copy: an action replaces the reading
             bool clickable = !clickingRecord && updateValue.has_value();
 
             if (kind == "input" || kind == "select" || kind == "textarea" || kind == "file"
@@ -237,7 +306,7 @@ std::string FeBrowser::GetElementQ(std::string_view tagName, std::string_view na
             }
 
             // Any element can be clicked by its place in the walk, and is clicked once.
-            if (clickingRecord && recordToClick == recordId) {
+            if (clickingRecord && recordToClick == elementRecordId) {
                 bool ok = act("click");
                 DebugTrace(std::string("GetElementQ - executing code for self.ClickByRecordID() - ")
                         + (ok ? "OK" : "Failed"),
@@ -248,7 +317,7 @@ std::string FeBrowser::GetElementQ(std::string_view tagName, std::string_view na
 
             if (queue) {
                 ElementQueueRow row;
-                row.RecordID = recordId;
+                row.RecordID = elementRecordId;
                 row.ElementName = info.ELEMENTNAME.clipped();
                 row.ElementID = info.ELEMENTID.clipped();
                 row.ElementType = info.ELEMENTTYPE.clipped();
@@ -257,8 +326,10 @@ std::string FeBrowser::GetElementQ(std::string_view tagName, std::string_view na
                 row.CheckedStatus = info.CHECKEDSTATUS;
                 queue->push_back(std::move(row));
             }
-            ++recordId;
+            visited = index + 1;
         }
+        // Record ids count every element of the pass up to where it ended.
+        recordId = firstRecordId + static_cast<std::int32_t>(onlyNamed ? length : visited);
     }
     return result;
 }

@@ -19,6 +19,24 @@ bool parseInteger(std::string_view text, std::int64_t& number)
     return error == std::errc() && end == text.data() + text.size();
 }
 
+std::string tagList(const std::vector<std::string>& tags)
+{
+    std::string list = "[";
+    for (const auto& tag : tags)
+        list += (list.size() > 1 ? "," : "") + jsStringLiteral(tag);
+    return list + "]";
+}
+
+std::string documentArgument(std::optional<ObjectHandle> document)
+{
+    return document ? JsValue::handle(*document).toScript() : std::string("null");
+}
+
+std::string nameArgument(const std::optional<std::string>& name)
+{
+    return name ? jsStringLiteral(*name) : std::string("null");
+}
+
 BridgeResult failure(BridgeStatus status, std::string message)
 {
     BridgeResult result;
@@ -76,17 +94,20 @@ BridgeResult DocumentBridge::release(ObjectHandle object)
     return call("release(" + handleArguments(object) + ")");
 }
 
-BridgeResult DocumentBridge::elements(ObjectHandle document, std::string_view tag, std::size_t from)
+BridgeResult DocumentBridge::walk(std::optional<ObjectHandle> document, const std::vector<std::string>& tags,
+    std::size_t fromTag, std::size_t fromIndex, const std::optional<std::string>& name)
 {
-    return call("elements(" + JsValue::handle(document).toScript() + "," + jsStringLiteral(tag) + ","
-        + std::to_string(from) + ")");
+    return call("walk(" + documentArgument(document) + "," + tagList(tags) + "," + std::to_string(fromTag)
+        + "," + std::to_string(fromIndex) + "," + nameArgument(name) + ")");
 }
 
-BridgeResult DocumentBridge::act(ObjectHandle document, std::string_view tag, std::size_t index,
-    std::string_view action, const JsValue& value)
+BridgeResult DocumentBridge::act(std::optional<ObjectHandle> document, const std::vector<std::string>& tags,
+    std::size_t position, std::size_t index, std::string_view action, const JsValue& value,
+    const std::optional<std::string>& name)
 {
-    return call("act(" + JsValue::handle(document).toScript() + "," + jsStringLiteral(tag) + ","
-        + std::to_string(index) + "," + jsStringLiteral(action) + "," + value.toScript() + ")");
+    return call("act(" + documentArgument(document) + "," + tagList(tags) + "," + std::to_string(position)
+        + "," + std::to_string(index) + "," + jsStringLiteral(action) + "," + value.toScript() + ","
+        + nameArgument(name) + ")");
 }
 
 BridgeResult DocumentBridge::call(const std::string& expression)

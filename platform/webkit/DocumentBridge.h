@@ -3,6 +3,7 @@
 #include "platform/webkit/JsValue.h"
 #include "platform/webkit/ScriptRunner.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,14 +49,21 @@ public:
     // Drops the page's reference; the same node gets a new handle next time.
     BridgeResult release(ObjectHandle object);
 
-    // The elements of a tag in a document, from an index on, read in one
-    // call: a string of records (see bridge.js) the element walker decodes.
-    BridgeResult elements(ObjectHandle document, std::string_view tag, std::size_t from);
-    // One action on the index-th element of a tag: "click", "check" (a
-    // boolean), "value" (sets it, then fires change and blur), "quietValue"
-    // (sets it, no events) or "submit".
-    BridgeResult act(ObjectHandle document, std::string_view tag, std::size_t index, std::string_view action,
-        const JsValue& value = {});
+    // The element walk's reading of a document (none: the page's own), in
+    // one call: the tags from tags[fromTag] on, that one from fromIndex on;
+    // a string of records (see bridge.js) the element walker decodes. With a
+    // name, only the elements whose name may match it are described, and
+    // always the one at fromIndex.
+    BridgeResult walk(std::optional<ObjectHandle> document, const std::vector<std::string>& tags,
+        std::size_t fromTag, std::size_t fromIndex, const std::optional<std::string>& name = std::nullopt);
+    // One action on the index-th element of tags[position]: "click", "check"
+    // (a boolean), "value" (sets it, then fires change and blur),
+    // "quietValue" (sets it, no events) or "submit"; answers "1" or "0" for
+    // the action and, after a group end, the walk's reading from that element
+    // on, as `walk` gives it.
+    BridgeResult act(std::optional<ObjectHandle> document, const std::vector<std::string>& tags,
+        std::size_t position, std::size_t index, std::string_view action, const JsValue& value = {},
+        const std::optional<std::string>& name = std::nullopt);
 
     // Decodes one answer of the page script (exposed for tests of the wire form).
     static BridgeResult decode(std::string_view reply);

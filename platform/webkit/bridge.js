@@ -122,14 +122,17 @@ function tvrn2InstallBridge(scope) {
         });
     }
 
-    // Element walks read a whole tag's elements in one call, because one
-    // round trip per property would make a form fill crawl. A record per
-    // element: kind, tagName, id, className, type, name, value, checked,
-    // readOnly; fields end with \x1f, records with \x1e, and the first
-    // record holds the collection's length. No handles are made, so a walk
-    // over a large page leaves nothing behind in the object table.
+    // Element walks read what they need of all their tags in one call, and
+    // a write or click comes back with the page as it is afterwards, because
+    // one round trip per property or per tag would make a form fill crawl.
+    // Per tag a group: a record with the collection's length, then a record
+    // per element: index, kind, tagName, id, className, type, name, value,
+    // checked, readOnly. Fields end with \x1f, records with \x1e, groups
+    // with \x1d. No handles are made, so a walk over a large page leaves
+    // nothing behind in the object table.
     const fieldEnd = '\x1f';
     const recordEnd = '\x1e';
+    const groupEnd = '\x1d';
 
     function elementKind(element) {
         switch (String(element.tagName || '').toUpperCase()) {
@@ -153,64 +156,111 @@ function tvrn2InstallBridge(scope) {
             const value = element[name];
             if (value === undefined || value === null || typeof value === 'object' || typeof value === 'function')
                 return '';
-            return String(value).replace(/[\x1e\x1f]/g, ' ');
+            return String(value).replace(/[\x1d-\x1f]/g, ' ');
         } catch (error) {
             return '';
         }
     }
 
-    function elementRecord(element) {
+    function elementRecord(index, element) {
         const kind = elementKind(element);
+        // The host reads no more than tag name, id and class of other elements.
+        if (kind === 'other') {
+            return [index, kind, readText(element, 'tagName'), readText(element, 'id'), readText(element, 'className'),
+                '', '', '', '0', '0'].join(fieldEnd) + fieldEnd;
+        }
         // An image's address stands in for its value.
         const value = kind === 'image' ? readText(element, 'src') : readText(element, 'value');
-        return [kind, readText(element, 'tagName'), readText(element, 'id'), readText(element, 'className'),
+        return [index, kind, readText(element, 'tagName'), readText(element, 'id'), readText(element, 'className'),
             readText(element, 'type'), readText(element, 'name'), value, element.checked === true ? '1' : '0',
             element.readOnly === true ? '1' : '0'].join(fieldEnd) + fieldEnd;
     }
 
-    function readElements(documentArgument, tag, from) {
-        return answer(() => {
-            const collection = decodeArgument(documentArgument).getElementsByTagName(tag);
+    // A name as the host compares it loosely: without letter case or trailing
+    // blanks. Whatever the host's own rule matches, this matches too.
+    function nameKey(text) {
+        const wellFormed = typeof text.toWellFormed === 'function' ? text.toWellFormed() : text;
+        return wellFormed.trimEnd().toLowerCase();
+    }
+
+    // The tags from tags[fromTag] on, that one from fromIndex on. With a name
+    // only the elements that may carry it are described (and the element at
+    // fromIndex always), so a fill by name does not copy the whole page.
+    function walkText(document, tags, fromTag, fromIndex, name) {
+        const wanted = name === null ? null : nameKey(name);
+        let text = '';
+        for (let position = fromTag; position < tags.length; ++position) {
+            const collection = document.getElementsByTagName(tags[position]);
             const length = collection.length;
-            let text = String(length) + fieldEnd + recordEnd;
-            for (let index = from; index < length; ++index)
-                text += elementRecord(collection[index]) + recordEnd;
-            return text;
-        });
+            text += String(length) + fieldEnd + recordEnd;
+            const first = position === fromTag ? fromIndex : 0;
+            for (let index = first; index < length; ++index) {
+                const element = collection[index];
+                if (wanted === null || (position === fromTag && index === fromIndex)
+                    || nameKey(readText(element, 'name')) === wanted)
+                    text += elementRecord(index, element) + recordEnd;
+            }
+            text += groupEnd;
+        }
+        return text;
+    }
+
+    // A walk's document: a handle, or null for the page's own.
+    function walkDocument(documentArgument) {
+        return documentArgument === null ? scope.document : decodeArgument(documentArgument);
+    }
+
+    function walkElements(documentArgument, tags, fromTag, fromIndex, name) {
+        return answer(() => walkText(walkDocument(documentArgument), tags, fromTag, fromIndex, name));
     }
 
     function fireEvent(element, type, bubbles) {
         element.dispatchEvent(new Event(type, { bubbles: bubbles }));
     }
 
-    // One write or click on the index-th element of a tag, as the walk decides.
-    function actOnElement(documentArgument, tag, index, action, value) {
+    function actOn(element, action, value) {
+        switch (action) {
+        case 'click':
+            element.click();
+            break;
+        case 'check':
+            element.checked = value;
+            break;
+        case 'value':
+            element.value = value;
+            fireEvent(element, 'change', true);
+            fireEvent(element, 'blur', false);
+            break;
+        case 'quietValue':
+            element.value = value;
+            break;
+        case 'submit':
+            element.submit();
+            break;
+        default:
+            throw new BridgeError('notcallable', 'unknown action ' + action);
+        }
+    }
+
+    // One write or click on the index-th element of tags[position], as the
+    // walk decides, then the walk's reading from that element on, since page
+    // scripts may have changed any element. Answers "1" or "0" for the
+    // action, a group end, and the reading.
+    function actOnElement(documentArgument, tags, position, index, action, value, name) {
         return answer(() => {
-            const element = decodeArgument(documentArgument).getElementsByTagName(tag)[index];
-            if (!element)
-                throw new BridgeError('released', 'the element is gone');
-            switch (action) {
-            case 'click':
-                element.click();
-                break;
-            case 'check':
-                element.checked = value;
-                break;
-            case 'value':
-                element.value = value;
-                fireEvent(element, 'change', true);
-                fireEvent(element, 'blur', false);
-                break;
-            case 'quietValue':
-                element.value = value;
-                break;
-            case 'submit':
-                element.submit();
-                break;
-            default:
-                throw new BridgeError('notcallable', 'unknown action ' + action);
+            const document = walkDocument(documentArgument);
+            const element = document.getElementsByTagName(tags[position])[index];
+            let done = false;
+            if (element) {
+                try {
+                    actOn(element, action, value);
+                    done = true;
+                } catch (error) {
+                    if (error instanceof BridgeError)
+                        throw error;
+                }
             }
-            return true;
+            return (done ? '1' : '0') + groupEnd + walkText(document, tags, position, index, name);
         });
     }
 
@@ -228,7 +278,7 @@ function tvrn2InstallBridge(scope) {
             put: putProperty,
             invoke: invokeMethod,
             release: releaseObject,
-            elements: readElements,
+            walk: walkElements,
             act: actOnElement,
             painted: nextPaint,
         }),

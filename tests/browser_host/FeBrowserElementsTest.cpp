@@ -145,6 +145,26 @@ TEST_F(ElementsTest, TheWalkSeesWhatPageScriptsChangeAfterAWrite)
     EXPECT_EQ(queue[1].ElementValue, "new!");
 }
 
+TEST_F(ElementsTest, AFillByNameFollowsNamesThePageChangesAfterAWrite)
+{
+    // Writing the first field renames the second to the wanted name and the
+    // third away from it. Without debugging the page describes only elements
+    // that carry the name; at the highest level it describes all of them.
+    const std::string body = "<input name='a' onchange=\"document.getElementsByName('b')[0].name = 'A ';"
+                             " document.getElementById('late').name = 'x'\">"
+                             "<input name='b'><input id='late' name='a'>";
+    for (std::uint8_t level : { 0, 2 }) {
+        ASSERT_TRUE(show("/renamed", "Renamed", body));
+        test::CapturedDebugOutput trace;
+        browser.DEBUGGING = level;
+        browser.SetValueByName("a", "v");
+        browser.DEBUGGING = 0;
+        EXPECT_EQ(evaluate(valuesScript("input")), "v|v|") << "debugging " << int(level);
+        EXPECT_EQ(
+            evaluate("Array.from(document.querySelectorAll('input')).map(e => e.name).join('|')"), "a|A |x");
+    }
+}
+
 TEST_F(ElementsTest, ClickByRecordIdClicksThatElementOnce)
 {
     ASSERT_TRUE(show("/record", "Record",
