@@ -492,8 +492,15 @@ int WebView::onDecidePolicy(WebKitWebView* view, void* decisionPointer, int type
     case WEBKIT_POLICY_DECISION_TYPE_RESPONSE: {
         // Left alone, a response the view cannot show just fails to load.
         auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
-        if (!webkit_response_policy_decision_is_mime_type_supported(response)
-            || isAttachment(webkit_response_policy_decision_get_response(response))) {
+        WebKitURIResponse* answer = webkit_response_policy_decision_get_response(response);
+        // An error answer says the server has no such file: its body is never
+        // saved as the file, whatever type it claims. Shown instead, it ends
+        // on the view's error page when the view cannot show it.
+        if (webkit_uri_response_get_status_code(answer) >= 400) {
+            webkit_policy_decision_use(decision);
+            return TRUE;
+        }
+        if (!webkit_response_policy_decision_is_mime_type_supported(response) || isAttachment(answer)) {
             webkit_policy_decision_download(decision);
             return TRUE;
         }

@@ -19,6 +19,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -121,6 +122,12 @@ protected:
         return std::find(buttons.begin(), buttons.end(), DownloadBar::Button::Save) != buttons.end();
     }
     void pressSave() { web()->downloadBar()->press(DownloadBar::Button::Save); }
+    // The text the page shows; empty before it has a body.
+    std::string pageText()
+    {
+        return web() ? web()->scripts().run("document.body ? document.body.innerText : ''").value.text() : "";
+    }
+    bool downloadsEmpty() { return fs::is_empty(downloads); }
 
     // With TVRN2_SCREENSHOTS naming a folder, the window is saved there as a picture.
     void screenshot(const std::string& name)
@@ -270,6 +277,88 @@ TEST_F(MainWindowFlowTest, KeyboardStartsOnlyTheWatchAndAValidFileIsKept)
             })
         .step("the verdict painted", settled(), [&] { screenshot("main-window-valid"); });
     run(script);
+}
+
+TEST_F(MainWindowFlowTest, UnreachableHostsShowTheBrowsersErrorPagesAndTheWindowKeepsWorking)
+{
+    settings.addresses.homePage = test::HttpTestServer::closedUrl("/tvrn2tavrin.htm");
+    settings.addresses.installer = test::HttpTestServer::closedUrl(installerPath);
+    const std::string expectedPath = (downloads / FileVerification::installerFileName).string();
+    make();
+    test::WindowScript script(window(), 20ms, 60s);
+    script
+        .step(
+            "the home page's error page",
+            [&] { return showing(settings.addresses.homePage) && !pageText().empty(); },
+            [&] {
+                EXPECT_THAT(pageText(), testing::HasSubstr("Connection refused"));
+                EXPECT_EQ(screen(MainWindow::FEPATH), settings.addresses.homePage);
+                EXPECT_EQ(text(MainWindow::VALIDSTRING), "** File Not Tested **");
+                EXPECT_EQ(window().timer(), 0);
+            })
+        .step("the error page painted", settled(25), [&] { screenshot("main-window-offline"); })
+        .act("a click on the download button", [&] { test::clickWidget(widget(MainWindow::OKBUTTON)); })
+        .step(
+            "the installer's error page",
+            [&] { return showing(settings.addresses.installer) && !pageText().empty(); },
+            [&] {
+                EXPECT_THAT(pageText(), testing::HasSubstr("Connection refused"));
+                EXPECT_FALSE(askedToSave());
+                EXPECT_EQ(text(MainWindow::VALIDSTRING), "*** Download in Progress ***");
+                EXPECT_EQ(window().timer(), settings.watchPeriod);
+            })
+        .step(
+            "a tick of the watch", [&] { return filePath.clipped() == expectedPath; }, [&] { filePath = ""; })
+        .step(
+            "another tick of the watch", [&] { return filePath.clipped() == expectedPath; },
+            [&] {
+                // Still watching, and truly: nothing arrived and nothing was checked.
+                EXPECT_EQ(text(MainWindow::VALIDSTRING), "*** Download in Progress ***");
+                EXPECT_EQ(window().timer(), settings.watchPeriod);
+                EXPECT_TRUE(downloadsEmpty());
+                test::clickWidget(widget(MainWindow::CANCELBUTTON));
+            })
+        .closes("Cancel closes the window");
+    run(script);
+}
+
+TEST_F(MainWindowFlowTest, InstallerAddressThatAnswersNotFoundSavesNothing)
+{
+    struct Case {
+        const char* what;
+        const char* contentType;
+    };
+    const Case cases[] = {
+        { "an HTML error page", "text/html; charset=utf-8" },
+        // A body the browser cannot show would otherwise be taken for the download.
+        { "an error body of the installer's type", "application/octet-stream" },
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.what);
+        server.route(installerPath,
+            test::HttpRoute { .status = 404, .contentType = row.contentType, .body = "no such file here" });
+        filePath = "";
+        make();
+        test::WindowScript script(window(), 20ms, 60s);
+        script
+            .step(
+                "the home page", [&] { return showing(settings.addresses.homePage); },
+                [&] { test::clickWidget(widget(MainWindow::OKBUTTON)); })
+            .step("the installer address answered",
+                [&] { return showing(settings.addresses.installer) || askedToSave(); })
+            .step("a while for a download to start", settled(25),
+                [&] {
+                    EXPECT_FALSE(askedToSave());
+                    EXPECT_TRUE(downloadsEmpty());
+                    EXPECT_EQ(pageText(), "no such file here"); // the server's own answer
+                    EXPECT_EQ(text(MainWindow::VALIDSTRING), "*** Download in Progress ***");
+                    EXPECT_EQ(window().timer(), settings.watchPeriod);
+                    test::pressKey(widget(MainWindow::CANCELBUTTON), GDK_KEY_space);
+                })
+            .closes("Cancel closes the window");
+        run(script);
+        main.reset();
+    }
 }
 
 } // namespace

@@ -24,6 +24,17 @@ WindowScript& WindowScript::step(std::string what, std::function<bool()> until, 
     return *this;
 }
 
+WindowScript& WindowScript::closes(std::string what)
+{
+    m_steps.push_back({ std::move(what), {}, {}, true });
+    return *this;
+}
+
+bool WindowScript::finished() const
+{
+    return m_steps.empty() || (m_steps.size() == 1 && m_steps.front().closes && !m_window.isOpen());
+}
+
 void WindowScript::start()
 {
     m_timer = eventLoop().startTimer(m_poll, [this] { poll(); });
@@ -51,7 +62,7 @@ void WindowScript::poll()
         return;
     }
     Step& next = m_steps.front();
-    if (next.until && !next.until()) {
+    if (next.closes || (next.until && !next.until())) {
         m_waited += m_poll;
         if (m_waited >= m_timeout) {
             ADD_FAILURE() << "timed out waiting for: " << next.what;

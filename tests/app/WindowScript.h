@@ -31,16 +31,21 @@ public:
         return step(std::move(what), {}, std::move(action));
     }
 
+    // The window must close by itself (the previous action asked it to)
+    // within the time-out; the script does not close it.
+    WindowScript& closes(std::string what);
+
     // Starts polling on the loop in use; the window's own run follows.
     void start();
-    // Every step ran.
-    bool finished() const { return m_steps.empty(); }
+    // Every step ran, and a window expected to close did.
+    bool finished() const;
 
 private:
     struct Step {
         std::string what;
         std::function<bool()> until;
         std::function<void()> action;
+        bool closes { false };
     };
 
     void poll();
