@@ -62,10 +62,12 @@ protected:
         return { units.toPixelsX(x), units.toPixelsY(y), units.toPixelsX(width), units.toPixelsY(height) };
     }
 
-    // Runs the program with "--screenshot" and reads the picture back.
+    // Runs the program with "--screenshot" as the run command does without a
+    // display (on a virtual display of its own, where its window cannot get in
+    // the way of other tests' pointers), and reads the picture back.
     GObjectPtr<GdkPixbuf> runWithScreenshot(const fs::path& file)
     {
-        run = test::runProgram({ TVRN2_PROGRAM, "--screenshot", file.string() }, 90s);
+        run = test::runProgram({ "xvfb-run", "-a", TVRN2_PROGRAM, "--screenshot", file.string() }, 90s);
         EXPECT_TRUE(run.finished) << "the program had to be killed\n" << run.errors;
         if (!fs::exists(file))
             return {};

@@ -16,9 +16,10 @@ struct ProgramRun {
     std::string errors; // standard error
 };
 
-// Runs a program (arguments[0] is its path) with the test's environment and
-// collects what it writes. A run that outlasts `limit` is killed, so a
-// program that hangs fails the test instead of holding it up.
+// Runs a program (arguments[0] is its path, or a name looked up on PATH) with
+// the test's environment and collects what it writes. A run that outlasts
+// `limit` is killed with everything it started, so a program that hangs fails
+// the test instead of holding it up.
 ProgramRun runProgram(const std::vector<std::string>& arguments, std::chrono::milliseconds limit);
 
 } // namespace tvrn2::test
