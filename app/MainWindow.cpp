@@ -89,6 +89,12 @@ void MainWindow::buildWindow()
     w.add(ControlKind::Button, "?CANCELBUTTON", "Cancel", { 356, 252, 36, 14 });
 
     w.control(FEFILELOOKUP)->setTooltip("Lookup a fe file to view");
+    // Names for assistive technology where no caption says what a control is:
+    // the file picker is named after the dialog it opens.
+    w.control(LOOKUPFILE)->setAccessibleName("XP SP2 File Selection");
+    w.control(FILECHECKSUM)->setAccessibleName(checksumName);
+    w.control(VALIDSTRING)->setAccessibleName(statusName);
+    w.control(FECONTROL)->setAccessibleName(browserName);
     w.control(FEPATH)->setMaxLength(255);
     w.control(CSFILEPATH)->setMaxLength(255);
     w.control(FILECHECKSUM)->bind([this] { return m_verification.FILECHECKSUM().raw(); }, nullptr);

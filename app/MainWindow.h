@@ -53,6 +53,10 @@ public:
     static constexpr const char* icon = "~tvrn2tavrin.ico";
     static constexpr const char* handCursor = "~hand2.cur";
     static constexpr const char* notTestedText = "** File Not Tested **";
+    // What assistive technology calls the controls that show no caption.
+    static constexpr const char* checksumName = "MD5 Digest";
+    static constexpr const char* statusName = "Status";
+    static constexpr const char* browserName = "Web Page";
     static constexpr const char* localFileFilters = "HTML Files|*.htm;*.html;*.mht|Text Files|*.txt|Image "
                                                     "Files|*.gif;*.jpeg;*.jpg;*.png;*.art;*.au;*.aiff;"
                                                     "*.xbm|XML Files|*.xml|EML Files|*.eml|All Files|*.*";

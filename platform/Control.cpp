@@ -21,8 +21,7 @@ void Control::changed(ControlProperty property)
     m_window.controlChanged(m_number, property);
 }
 
-template <typename T>
-void Control::store(T& field, T value, ControlProperty property)
+template <typename T> void Control::store(T& field, T value, ControlProperty property)
 {
     if (field == value)
         return;
@@ -52,6 +51,11 @@ void Control::setScreenText(std::string text)
 void Control::setTooltip(std::string tooltip)
 {
     store(m_tooltip, std::move(tooltip), ControlProperty::Tooltip);
+}
+
+void Control::setAccessibleName(std::string name)
+{
+    store(m_accessibleName, std::move(name), ControlProperty::AccessibleName);
 }
 
 void Control::setFontColour(Colour colour)

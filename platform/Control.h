@@ -64,6 +64,7 @@ enum class ControlProperty {
     Parent,
     Immediate,
     List,
+    AccessibleName,
 };
 
 struct ListColumn {
@@ -115,6 +116,10 @@ public:
 
     const std::string& tooltip() const { return m_tooltip; }
     void setTooltip(std::string tooltip);
+    // What assistive technology calls the control; empty lets the view name
+    // it from its caption, the label before it or its tooltip.
+    const std::string& accessibleName() const { return m_accessibleName; }
+    void setAccessibleName(std::string name);
     Colour fontColour() const { return m_fontColour; }
     void setFontColour(Colour colour);
     // Weight in the low 12 bits, plus the italic, underline and strike-out bits; 0 = the window's font.
@@ -189,6 +194,7 @@ private:
     std::string m_text;
     std::string m_screenText;
     std::string m_tooltip;
+    std::string m_accessibleName;
     Colour m_fontColour { ColourNone };
     int m_fontStyle { 0 };
     std::string m_cursor;

@@ -1,5 +1,6 @@
 #include "platform/gtk/GtkWindowView.h"
 
+#include "platform/AccessibleNaming.h"
 #include "platform/GObjectPtr.h"
 #include "platform/KeyCode.h"
 #include "platform/MessageBoxLayout.h"
@@ -259,6 +260,8 @@ void GtkWindowView::build()
     applyWindowGeometry();
     for (int number : m_window.controls())
         buildControl(*m_window.control(number));
+    // A prompt may be declared after the input it names.
+    applyAccessibleNames();
     gtk_widget_show(m_fixed);
     for (auto& [number, item] : m_items)
         applyVisibility(*item);
@@ -377,6 +380,7 @@ void GtkWindowView::buildControl(Control& control)
     applyText(stored);
     applyList(stored);
     applyLook(stored);
+    applyAccessibleName(stored);
     gtk_widget_show_all(stored.outer);
     gtk_widget_set_sensitive(stored.outer, !control.disabled());
 }
@@ -465,6 +469,28 @@ void GtkWindowView::applyText(Item& item)
         break;
     }
     m_updating = false;
+}
+
+void GtkWindowView::applyAccessibleName(Item& item)
+{
+    const AccessibleNaming naming = accessibleNaming(m_window, item.number);
+    AtkObject* accessible = gtk_widget_get_accessible(item.widget);
+    const char* current = atk_object_get_name(accessible);
+    if (!current || naming.name != current)
+        atk_object_set_name(accessible, naming.name.c_str());
+    auto label = m_items.find(naming.labelledBy);
+    if (label != m_items.end()) {
+        // Already related pairs are left as they are.
+        AtkObject* labelAccessible = gtk_widget_get_accessible(label->second->widget);
+        atk_object_add_relationship(accessible, ATK_RELATION_LABELLED_BY, labelAccessible);
+        atk_object_add_relationship(labelAccessible, ATK_RELATION_LABEL_FOR, accessible);
+    }
+}
+
+void GtkWindowView::applyAccessibleNames()
+{
+    for (auto& [number, item] : m_items)
+        applyAccessibleName(*item);
 }
 
 void GtkWindowView::applyLook(Item& item)
@@ -623,8 +649,20 @@ void GtkWindowView::controlChanged(int number, ControlProperty property)
     case ControlProperty::Text:
     case ControlProperty::ScreenText:
         applyText(item);
+        // What a text or caption reads as names it, and may name the input after it.
+        if (const Control* control = item.control(); control
+            && (property == ControlProperty::Text || control->kind() == ControlKind::String
+                || control->kind() == ControlKind::SingleLineString
+                || control->kind() == ControlKind::Prompt))
+            applyAccessibleNames();
         break;
     case ControlProperty::Tooltip:
+        applyLook(item);
+        applyAccessibleNames();
+        break;
+    case ControlProperty::AccessibleName:
+        applyAccessibleName(item);
+        break;
     case ControlProperty::FontColour:
     case ControlProperty::FontStyle:
         applyLook(item);

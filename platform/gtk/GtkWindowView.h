@@ -48,6 +48,8 @@ private:
     void place(Item& item);
     void applyText(Item& item);
     void applyLook(Item& item);
+    void applyAccessibleName(Item& item);
+    void applyAccessibleNames();
     void applyCursor(Item& item);
     void applyVisibility(Item& item);
     void applyList(Item& item);

@@ -42,15 +42,23 @@ std::string Md5::of(std::string_view data)
     return md5.hex();
 }
 
+void storeDownloadDirectory(const std::filesystem::path& folder)
+{
+    std::filesystem::create_directories(folder);
+    HKEY key = 0;
+    ASSERT_EQ(regCreateKeyEx(HKEY_CURRENT_USER, FileVerification::downloadKey, 0, KEY_WRITE, &key, nullptr),
+        ERROR_SUCCESS);
+    const std::string text = folder.string();
+    EXPECT_EQ(
+        regSetValueEx(key, FileVerification::downloadValue, 1,
+            reinterpret_cast<const std::uint8_t*>(text.c_str()), static_cast<std::uint32_t>(text.size() + 1)),
+        ERROR_SUCCESS);
+    regCloseKey(key);
+}
+
 MainWindowFixture::MainWindowFixture()
 {
-    std::filesystem::create_directories(downloads);
-    HKEY key = 0;
-    regCreateKeyEx(HKEY_CURRENT_USER, FileVerification::downloadKey, 0, KEY_WRITE, &key, nullptr);
-    const std::string folder = downloads.string();
-    regSetValueEx(key, FileVerification::downloadValue, 1,
-        reinterpret_cast<const std::uint8_t*>(folder.c_str()), static_cast<std::uint32_t>(folder.size() + 1));
-    regCloseKey(key);
+    storeDownloadDirectory(downloads);
     errors.Init();
     registry.QUIETMODE = 1;
     registry.Init();

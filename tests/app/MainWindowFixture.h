@@ -33,6 +33,9 @@ private:
     evp_md_ctx_st* m_context;
 };
 
+// Stores `folder` as the browser's download directory in the registry store.
+void storeDownloadDirectory(const std::filesystem::path& folder);
+
 // The program-wide objects the main window works with, a download directory
 // of its own in the registry store, and the window once made.
 class MainWindowFixture : public testing::Test {

@@ -12,17 +12,18 @@ extern char** environ;
 
 namespace tvrn2::test {
 
-ProgramRun runProgram(const std::vector<std::string>& arguments, std::chrono::milliseconds limit)
+using namespace std::chrono_literals;
+
+RunningProgram::RunningProgram(const std::vector<std::string>& arguments)
 {
-    ProgramRun run;
     int output[2];
     int errors[2];
     if (arguments.empty() || pipe2(output, O_CLOEXEC) != 0)
-        return run;
+        return;
     if (pipe2(errors, O_CLOEXEC) != 0) {
         close(output[0]);
         close(output[1]);
-        return run;
+        return;
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -32,7 +33,6 @@ ProgramRun runProgram(const std::vector<std::string>& arguments, std::chrono::mi
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
-    // A group of its own, so the watchdog also ends what the program started.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
@@ -43,64 +43,99 @@ ProgramRun runProgram(const std::vector<std::string>& arguments, std::chrono::mi
     posix_spawn_file_actions_destroy(&actions);
     close(output[1]);
     close(errors[1]);
+    m_streams[0] = output[0];
+    m_streams[1] = errors[0];
     if (spawned != 0) {
-        close(output[0]);
-        close(errors[0]);
-        run.errors = "cannot start " + arguments[0];
-        return run;
+        closeStreams();
+        m_run.errors = "cannot start " + arguments[0];
+        return;
     }
+    m_pid = pid;
+}
 
-    // Reads what is ready on either stream, waiting at most `wait`.
-    pollfd streams[2] = { { output[0], POLLIN, 0 }, { errors[0], POLLIN, 0 } };
-    std::string* texts[2] = { &run.output, &run.errors };
-    auto collect = [&](std::chrono::milliseconds wait) {
-        if (poll(streams, 2, static_cast<int>(wait.count())) <= 0)
-            return;
-        for (int i = 0; i < 2; ++i) {
-            if (streams[i].fd < 0 || !(streams[i].revents & (POLLIN | POLLHUP | POLLERR)))
-                continue;
-            char buffer[4096];
-            const ssize_t got = read(streams[i].fd, buffer, sizeof buffer);
-            if (got > 0) {
-                texts[i]->append(buffer, static_cast<std::size_t>(got));
-            } else if (got == 0 || errno != EINTR) {
-                close(streams[i].fd);
-                streams[i].fd = -1; // poll skips negative descriptors
-            }
+RunningProgram::~RunningProgram()
+{
+    if (m_pid > 0) {
+        kill(-m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
+    }
+    closeStreams();
+}
+
+void RunningProgram::collect(std::chrono::milliseconds wait)
+{
+    pollfd streams[2] = { { m_streams[0], POLLIN, 0 }, { m_streams[1], POLLIN, 0 } };
+    std::string* texts[2] = { &m_run.output, &m_run.errors };
+    if (poll(streams, 2, static_cast<int>(wait.count())) <= 0)
+        return;
+    for (int i = 0; i < 2; ++i) {
+        if (m_streams[i] < 0 || !(streams[i].revents & (POLLIN | POLLHUP | POLLERR)))
+            continue;
+        char buffer[4096];
+        const ssize_t got = read(m_streams[i], buffer, sizeof buffer);
+        if (got > 0) {
+            texts[i]->append(buffer, static_cast<std::size_t>(got));
+        } else if (got == 0 || errno != EINTR) {
+            close(m_streams[i]);
+            m_streams[i] = -1; // poll skips negative descriptors
         }
-    };
-    auto streamsOpen = [&] { return streams[0].fd >= 0 || streams[1].fd >= 0; };
+    }
+}
 
-    using namespace std::chrono_literals;
+void RunningProgram::closeStreams()
+{
+    for (int& stream : m_streams) {
+        if (stream >= 0)
+            close(stream);
+        stream = -1;
+    }
+}
+
+std::string RunningProgram::firstLine(std::chrono::milliseconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (m_run.output.find('\n') == std::string::npos && streamsOpen()
+        && std::chrono::steady_clock::now() < deadline)
+        collect(50ms);
+    const auto end = m_run.output.find('\n');
+    return end == std::string::npos ? std::string() : m_run.output.substr(0, end);
+}
+
+ProgramRun RunningProgram::wait(std::chrono::milliseconds limit)
+{
+    if (m_pid <= 0)
+        return m_run;
     const auto deadline = std::chrono::steady_clock::now() + limit;
     int status = 0;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
+    while (waitpid(m_pid, &status, WNOHANG) == 0) {
         if (std::chrono::steady_clock::now() >= deadline) {
-            kill(-pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            for (pollfd& stream : streams) {
-                if (stream.fd >= 0)
-                    close(stream.fd);
-            }
-            return run;
+            kill(-m_pid, SIGKILL);
+            waitpid(m_pid, &status, 0);
+            m_pid = 0;
+            closeStreams();
+            return m_run;
         }
         if (streamsOpen())
             collect(100ms);
         else
             usleep(20'000);
     }
+    m_pid = 0;
     // Helpers the program started may hold the streams a little longer.
     const auto drained = std::chrono::steady_clock::now() + 2s;
     while (streamsOpen() && std::chrono::steady_clock::now() < drained)
         collect(100ms);
-    for (pollfd& stream : streams) {
-        if (stream.fd >= 0)
-            close(stream.fd);
-    }
-    run.finished = true;
+    closeStreams();
+    m_run.finished = true;
     if (WIFEXITED(status))
-        run.exitCode = WEXITSTATUS(status);
-    return run;
+        m_run.exitCode = WEXITSTATUS(status);
+    return m_run;
+}
+
+ProgramRun runProgram(const std::vector<std::string>& arguments, std::chrono::milliseconds limit)
+{
+    RunningProgram program(arguments);
+    return program.wait(limit);
 }
 
 } // namespace tvrn2::test
