@@ -51,12 +51,13 @@ TEST_F(InfoTest, RequestCodesAnswerFromTheBrowserAndTheRootElement)
 TEST_F(InfoTest, BusyFollowsTheLoad)
 {
     ASSERT_TRUE(start());
-    server.route("/slow", HttpRoute { .body = test::htmlPage("Slow", "s"), .delay = 1500ms });
+    server.route("/slow", HttpRoute { .body = test::htmlPage("Slow", "s"), .held = true });
     browser.Load(server.url("/slow"));
     ASSERT_TRUE(runUntil([&] { return server.requests("/slow") == 1; }));
     EXPECT_EQ(browser.GetInfo("4"), "1");
     browser.RefreshDocumentInfo();
     EXPECT_EQ(browser.BUSY, 1);
+    server.release("/slow");
     // The title may be reported just after the load ends.
     ASSERT_TRUE(runUntil([&] { return browser.GetInfo("4") == "0" && browser.GetInfo("2") == "Slow"; }));
     browser.RefreshDocumentInfo();

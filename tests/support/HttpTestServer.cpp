@@ -160,6 +160,15 @@ std::map<std::string, std::string> HttpTestServer::lastHeaders(const std::string
     return found == m_headers.end() ? std::map<std::string, std::string> {} : found->second;
 }
 
+void HttpTestServer::release(const std::string& path)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_released.insert(path);
+    }
+    m_stopped.notify_all();
+}
+
 bool HttpTestServer::pause(std::chrono::milliseconds duration)
 {
     std::unique_lock lock(m_mutex);
@@ -227,6 +236,7 @@ void HttpTestServer::serve(int connection)
     }
 
     HttpRoute route { .status = 404, .contentType = "text/plain", .body = "not found" };
+    std::string routePath;
     {
         std::lock_guard lock(m_mutex);
         ++m_total;
@@ -235,8 +245,20 @@ void HttpTestServer::serve(int connection)
         auto found = m_routes.find(target);
         if (found == m_routes.end())
             found = m_routes.find(target.substr(0, target.find('?')));
-        if (found != m_routes.end())
+        if (found != m_routes.end()) {
+            routePath = found->first;
             route = found->second;
+        }
+    }
+
+    if (route.held) {
+        std::unique_lock lock(m_mutex);
+        m_stopped.wait(lock, [&] { return m_stopping || m_released.count(routePath) > 0; });
+        if (m_stopping) {
+            lock.unlock();
+            ::close(connection);
+            return;
+        }
     }
 
     if (route.delay.count() > 0 && !pause(route.delay)) {

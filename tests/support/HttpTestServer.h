@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 #include <optional>
 #include <string>
 #include <thread>
@@ -29,6 +30,9 @@ struct HttpRoute {
     std::vector<std::pair<std::string, std::string>> headers; // extra header lines
     // Wait this long before answering at all.
     std::chrono::milliseconds delay { 0 };
+    // Answer only once the test calls release() for this route's path, so a
+    // load stays in progress for exactly as long as the test needs it to.
+    bool held { false };
     // Send the body in pieces of this size with this pause between them.
     std::size_t chunkSize { 0 };
     std::chrono::milliseconds chunkPause { 0 };
@@ -71,6 +75,9 @@ public:
     // The request headers of the latest request for a path, names lower-cased.
     std::map<std::string, std::string> lastHeaders(const std::string& path) const;
 
+    // Lets the held answers of a route go out (and any later ones).
+    void release(const std::string& path);
+
     void stop();
 
 private:
@@ -88,6 +95,7 @@ private:
     bool m_stopping { false };
     std::map<std::string, HttpRoute> m_routes;
     std::map<std::string, int> m_counts;
+    std::set<std::string> m_released;
     std::map<std::string, std::map<std::string, std::string>> m_headers;
     int m_total { 0 };
     std::vector<std::thread> m_workers;
