@@ -105,6 +105,14 @@ std::string_view lineEnding(std::string_view text)
     return newline != std::string_view::npos && newline > 0 && text[newline - 1] == '\r' ? "\r\n" : "\n";
 }
 
+// Ends a last line that has no line break. A file cut after the CR of a CR LF
+// only needs its LF: appending a whole CR LF would leave that CR inside the
+// line, where it becomes part of a section name or a value.
+void endLastLine(std::string& text, std::string_view eol)
+{
+    text += text.back() == '\r' ? std::string_view("\n") : eol;
+}
+
 bool breaksStructure(
     std::string_view section, std::optional<std::string_view> key, std::optional<std::string_view> value)
 {
@@ -154,7 +162,7 @@ std::string changeProfileText(std::string_view text, std::string_view section,
             return std::string(text);
         result = text;
         if (!result.empty() && result.back() != '\n')
-            result += eol;
+            endLastLine(result, eol);
         result.append("[").append(section).append("]").append(eol);
         result.append(trimBlanks(*key)).append("=").append(trimBlanks(*value)).append(eol);
         return result;
@@ -192,7 +200,7 @@ std::string changeProfileText(std::string_view text, std::string_view section,
     std::size_t insertAt = lines[after].next;
     result = text.substr(0, insertAt);
     if (!lines[after].terminated)
-        result += eol;
+        endLastLine(result, eol);
     result.append(name).append("=").append(trimBlanks(*value)).append(eol);
     result += text.substr(insertAt);
     return result;

@@ -56,6 +56,10 @@ TEST(ProfileTextTest, ChangesOnlyWhatIsWritten)
         { "[S]\nk=1\n\n[T]\nx=2\n", "S", "n", " 5 ", "[S]\nk=1\nn=5\n\n[T]\nx=2\n" },
         { "[S]\r\nk=1", "T", "x", "2", "[S]\r\nk=1\r\n[T]\r\nx=2\r\n" },
         { "[S]\na=1", "S", "b", "2", "[S]\na=1\nb=2\n" },
+        // A file whose last line ends in a lone CR keeps that line as it reads.
+        { "[S]\r\na=1\r", "S", "b", "2", "[S]\r\na=1\r\nb=2\r\n" },
+        { "[S]\r\n[\r", "", "", "", "[S]\r\n[\r\n=\r\n" },
+        { "[S]\na=1\r", "T", "x", "2", "[S]\na=1\r\n[T]\nx=2\n" },
         { "[S]\n  KEY = old\n# keep\n", "S", "key", "new", "[S]\nKEY=new\n# keep\n" },
         { "[S]\na=1\nb=2\n", "S", "b", std::nullopt, "[S]\na=1\n" },
         { "[S]\na=1\n[T]\nb=2\n", "S", std::nullopt, std::nullopt, "[T]\nb=2\n" },
