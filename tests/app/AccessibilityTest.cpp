@@ -10,6 +10,7 @@
 #include "tests/support/HttpTestServer.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/VirtualDisplay.h"
 
 #include <atspi/atspi.h>
 #include <chrono>
@@ -132,12 +133,16 @@ protected:
     {
         // A session bus of the test's own: the program's toolkit finds the
         // accessibility bus through it, and the desktop's own bus (if any)
-        // never sees the test.
+        // never sees the test. With no display in sight the bus is not
+        // announced on the test's display either, where other tests' programs
+        // would join it.
         gchar* daemon = g_find_program_in_path("dbus-daemon");
         const bool haveDaemon = daemon != nullptr;
         g_free(daemon);
         if (!haveDaemon)
             GTEST_SKIP() << "no dbus-daemon: the accessibility bus cannot start";
+        m_noDisplay.emplace("DISPLAY", std::nullopt);
+        m_noWayland.emplace("WAYLAND_DISPLAY", std::nullopt);
         m_bus.emplace(
             std::vector<std::string> { "dbus-daemon", "--session", "--nofork", "--print-address=1" });
         const std::string address = m_bus->firstLine(20s);
@@ -158,11 +163,14 @@ protected:
     }
 
     // The program's window frame once it is on the accessibility bus.
-    Accessible programFrame()
+    Accessible programFrame(pid_t program)
     {
         auto desktop = Accessible::adopt(atspi_get_desktop(0));
         for (Accessible& application : childrenOf(desktop.get())) {
-            if (nameOf(application.get()) != "tvrn2")
+            GError* error = nullptr;
+            const auto pid = static_cast<pid_t>(atspi_accessible_get_process_id(application.get(), &error));
+            g_clear_error(&error);
+            if (pid != program || nameOf(application.get()) != "tvrn2")
                 continue;
             for (Accessible& frame : childrenOf(application.get())) {
                 if (roleOf(frame.get()) == ATSPI_ROLE_FRAME)
@@ -180,6 +188,8 @@ protected:
     test::ScopedEnv httpProxy { "http_proxy", test::HttpTestServer::closedUrl() };
 
 private:
+    std::optional<test::ScopedEnv> m_noDisplay;
+    std::optional<test::ScopedEnv> m_noWayland;
     std::optional<test::RunningProgram> m_bus;
     std::optional<test::ScopedEnv> m_busAddress;
     bool m_atspi { false };
@@ -189,11 +199,19 @@ TEST_F(AccessibilityTest, ScreenReaderFindsReadsAndWorksTheMainControls)
 {
     const fs::path downloads = dir / "downloads";
     test::storeDownloadDirectory(downloads);
-    test::RunningProgram program({ "xvfb-run", "-a", TVRN2_PROGRAM });
+    // On a display of its own, where its window is in no other test's way.
+    test::VirtualDisplay display;
+    ASSERT_FALSE(display.name().empty()) << "no virtual display";
+    std::optional<test::RunningProgram> running;
+    {
+        test::ScopedEnv onDisplay { "DISPLAY", display.name() };
+        running.emplace(std::vector<std::string> { TVRN2_PROGRAM });
+    }
+    test::RunningProgram& program = *running;
     ASSERT_TRUE(program.started());
 
     Accessible frame;
-    ASSERT_TRUE(waitFor([&] { return bool(frame = programFrame()); }, 60s))
+    ASSERT_TRUE(waitFor([&] { return bool(frame = programFrame(program.pid())); }, 60s))
         << "the program's window never reached the accessibility bus\n"
         << program.wait(1s).errors;
     // The window's controls sit in one layout below the frame.

@@ -10,6 +10,7 @@
 #include "tests/support/HttpTestServer.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/VirtualDisplay.h"
 
 #include <filesystem>
 #include <functional>
@@ -67,7 +68,10 @@ protected:
     // the way of other tests' pointers), and reads the picture back.
     GObjectPtr<GdkPixbuf> runWithScreenshot(const fs::path& file)
     {
-        run = test::runProgram({ "xvfb-run", "-a", TVRN2_PROGRAM, "--screenshot", file.string() }, 90s);
+        test::VirtualDisplay display;
+        EXPECT_FALSE(display.name().empty()) << "no virtual display";
+        test::ScopedEnv onDisplay { "DISPLAY", display.name() };
+        run = test::runProgram({ TVRN2_PROGRAM, "--screenshot", file.string() }, 90s);
         EXPECT_TRUE(run.finished) << "the program had to be killed\n" << run.errors;
         if (!fs::exists(file))
             return {};

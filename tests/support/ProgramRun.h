@@ -29,6 +29,7 @@ public:
     RunningProgram& operator=(const RunningProgram&) = delete;
 
     bool started() const { return m_pid > 0; }
+    pid_t pid() const { return m_pid; }
     // Collects output until a whole line has arrived on standard output and
     // returns it without its line end; empty when none came within `limit`.
     std::string firstLine(std::chrono::milliseconds limit);
