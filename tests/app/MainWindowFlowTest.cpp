@@ -322,6 +322,37 @@ TEST_F(MainWindowFlowTest, UnreachableHostsShowTheBrowsersErrorPagesAndTheWindow
     run(script);
 }
 
+TEST_F(MainWindowFlowTest, HomePageThatNeverAnswersLeavesTheWindowWorking)
+{
+    // A host that takes the connection and then says nothing, as behind a
+    // broken proxy: the page stays loading for as long as the test runs.
+    server.route("/silent.htm", test::HttpRoute { .body = "late", .delay = 600s });
+    settings.addresses.homePage = server.url("/silent.htm");
+    make();
+    test::WindowScript script(window(), 20ms, 60s);
+    script
+        .step(
+            "the home page asked for",
+            [&] { return server.requests("/silent.htm") == 1 && web()->loading(); },
+            // The keyboard starts the watch and leaves the browser alone.
+            [&] { test::pressKey(widget(MainWindow::OKBUTTON), GDK_KEY_space); })
+        .step(
+            "the watch started", [&] { return window().timer() != 0; },
+            [&] {
+                EXPECT_EQ(text(MainWindow::VALIDSTRING), "*** Download in Progress ***");
+                EXPECT_EQ(window().timer(), settings.watchPeriod);
+            })
+        .step(
+            "the first tick of the watch",
+            [&] { return filePath.clipped() == (downloads / FileVerification::installerFileName).string(); },
+            [&] {
+                EXPECT_TRUE(web()->loading()); // still waiting for the home page
+                test::clickWidget(widget(MainWindow::CANCELBUTTON));
+            })
+        .closes("Cancel closes the window");
+    run(script);
+}
+
 TEST_F(MainWindowFlowTest, InstallerAddressThatAnswersNotFoundSavesNothing)
 {
     struct Case {
