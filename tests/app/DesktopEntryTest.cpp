@@ -1,4 +1,5 @@
 #include "platform/gtk/GtkBackend.h"
+#include "tests/support/TestSupport.h"
 
 #include <filesystem>
 #include <gdk/gdk.h>
@@ -28,8 +29,7 @@ TEST(DesktopEntryTest, StartupWMClassIsTheClassOfTheProgramsWindows)
     g_key_file_free(entry);
     ASSERT_TRUE(loaded) << path << ": " << problem;
 
-    if (!GtkBackend::available())
-        GTEST_SKIP() << "no display";
+    TVRN2_NEED_DISPLAY(GtkBackend::available());
     ASSERT_NE(gdk_get_program_class(), nullptr);
     EXPECT_EQ(named, gdk_get_program_class());
 }

@@ -49,8 +49,7 @@ class LoadedPageSnapshotTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        if (!GtkBackend::available())
-            GTEST_SKIP() << "no display";
+        TVRN2_NEED_DISPLAY(GtkBackend::available());
         // The window's layout in pixels, measured with the desktop font as the program's view does.
         GtkWidget* probe = gtk_fixed_new();
         g_object_ref_sink(probe);

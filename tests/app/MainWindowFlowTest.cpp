@@ -73,8 +73,7 @@ class MainWindowFlowTest : public test::MainWindowFixture {
 protected:
     void SetUp() override
     {
-        if (!GtkBackend::available())
-            GTEST_SKIP() << "no display";
+        TVRN2_NEED_DISPLAY(GtkBackend::available());
         backend = std::make_unique<GtkBackend>();
         m_previousDialogs = setDialogs(&dialogs);
         m_previousBoxes = setMessageBoxes(&boxes);

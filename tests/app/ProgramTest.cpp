@@ -185,8 +185,7 @@ TEST_F(ProgramTest, DragOptionComesBackOnEveryWayOut)
 
 TEST_F(ProgramTest, ProgramShowsTheHomePageWritesItsSettingsAndExitsZeroWhenClosed)
 {
-    if (!GtkBackend::available())
-        GTEST_SKIP() << "no display";
+    TVRN2_NEED_DISPLAY(GtkBackend::available());
     // The home page comes through a proxy on loopback, so the program's
     // fixed address never leaves the machine.
     test::HttpTestServer proxy;

@@ -23,8 +23,7 @@ template <class Browser = FeBrowser> class BrowserPageFixture : public ::testing
 protected:
     void SetUp() override
     {
-        if (!GtkBackend::available())
-            GTEST_SKIP() << "no display";
+        TVRN2_NEED_DISPLAY(GtkBackend::available());
         for (const char* folder : { "config", "data", "cache" })
             std::filesystem::create_directories(home.path() / folder);
         backend = std::make_unique<GtkBackend>();

@@ -3,6 +3,7 @@
 #include "platform/gtk/GtkBackend.h"
 #include "platform/gtk/GtkWindowView.h"
 #include "tests/hyperlink/RealPointer.h"
+#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
@@ -32,8 +33,7 @@ std::optional<Colour> paintedColour(GtkWidget* label)
 
 TEST(HyperlinkGtk, RealPointerOverALinkTurnsItBrightAndLeavingTurnsItBack)
 {
-    if (!GtkBackend::available())
-        GTEST_SKIP() << "no display";
+    TVRN2_NEED_DISPLAY(GtkBackend::available());
     GtkBackend backend;
 
     Window window("Links", { -1, -1, 200, 80 });

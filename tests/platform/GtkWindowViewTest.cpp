@@ -113,8 +113,7 @@ class GtkWindowViewTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!GtkBackend::available())
-            GTEST_SKIP() << "no display";
+        TVRN2_NEED_DISPLAY(GtkBackend::available());
         backend = std::make_unique<GtkBackend>();
     }
 

@@ -2,10 +2,24 @@
 
 #include "platform/DebugOutput.h"
 
+#include <cstdlib>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <optional>
 #include <string>
 #include <vector>
+
+// For a test that needs a display: skipped where the environment names none,
+// failed where it names one that cannot be opened, since a skip there would
+// pass off a test that never ran.
+#define TVRN2_NEED_DISPLAY(opened)                                                                           \
+    do {                                                                                                     \
+        if (!(opened)) {                                                                                     \
+            if (!std::getenv("DISPLAY"))                                                                     \
+                GTEST_SKIP() << "no display";                                                                \
+            GTEST_FAIL() << "the display " << std::getenv("DISPLAY") << " could not be opened";              \
+        }                                                                                                    \
+    } while (false)
 
 namespace tvrn2::test {
 
