@@ -7,6 +7,7 @@
 #include "platform/Window.h"
 #include "platform/webkit/WebView.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -91,9 +92,11 @@ std::string FeBrowser::resolveAddress(std::string_view url, std::string_view cur
     std::string result(address);
     if (relative)
         result = std::string(currentDirectory) + "/" + result;
-    // "file://" + "/home/u/a.htm" is the three-slash form; a Windows path gets the third slash itself.
+    // Exactly three slashes after "file:": a POSIX path gives up its own
+    // leading ones ("//x/y" and a relative name under "/" are "/x/y"), a
+    // Windows path gets the third slash itself.
     if (needsPrefix)
-        result = (result.front() == '/' ? "file://" : "file:///") + result;
+        result = "file:///" + result.substr(std::min(result.find_first_not_of('/'), result.size()));
     return result;
 }
 

@@ -145,8 +145,9 @@ void FeBrowser::GetHtmlGraphicsInfo(std::string_view text)
         RefreshDocumentInfo();
         return FileUrlFolder(URL.clipped());
     };
-    scan.trace = [this](std::string_view line) { DebugTrace(line, 2); };
-    HtmlGraphicsScan::Result found = scan.run(std::string(text));
+    if (DEBUGGING >= 2)
+        scan.trace = [this](std::string_view line) { DebugTrace(line, 2); };
+    HtmlGraphicsScan::Result found = scan.run(text);
     GRAPHICSLIST = found.list;
     SOURCE = found.source;
     m_graphicsConsumed = found.consumed;
@@ -157,11 +158,12 @@ void FeBrowser::GetHtmlGraphicsInfo(char* address, std::int32_t length)
     if (!address || length <= 0)
         return;
     std::string_view text(address, strnlen(address, static_cast<std::size_t>(length)));
-    std::string copy(text);
     m_graphicsConsumed = 0;
-    GetHtmlGraphicsInfo(copy);
+    // The scan only reads the text, so it runs on the buffer itself: no copy
+    // of what may be a very large page.
+    GetHtmlGraphicsInfo(text);
     // The scan ate the buffer up to its last rewritten reference.
-    std::size_t rest = copy.size() - m_graphicsConsumed;
+    std::size_t rest = text.size() - m_graphicsConsumed;
     std::memmove(address, address + m_graphicsConsumed, rest);
     if (rest < static_cast<std::size_t>(length))
         address[rest] = '\0';

@@ -4,8 +4,9 @@
 #include "platform/TextCase.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
-#include <vector>
+#include <unordered_set>
 
 namespace tvrn2 {
 namespace {
@@ -16,18 +17,59 @@ void appendCut(std::string& to, std::string_view text, std::size_t capacity)
         to.append(text.substr(0, capacity - to.size()));
 }
 
-// The attribute holding a picture in a tag, or nothing for other tags.
-std::optional<std::string_view> pictureAttribute(std::string_view lowerTag)
-{
-    auto has = [&](std::string_view word) { return lowerTag.find(word) != std::string_view::npos; };
-    if (has("img") && has("src"))
-        return "src";
-    if (has("body") && has("background"))
-        return "background";
-    if (has("input type=image") && has("src"))
-        return "src";
-    return std::nullopt;
-}
+// The words that make a tag a picture tag, and where each first occurs in
+// the tag seen so far. The "<" stays remembered over tags that are passed
+// over, so one tag can be looked at again at every later ">": the words are
+// followed as the tag grows, so each character is looked at once however
+// many ">" follow it.
+class TagWords {
+public:
+    enum Word { Img, Src, Body, Background, InputImage, count };
+
+    void start(std::size_t at)
+    {
+        m_start = m_end = at;
+        m_first.fill(std::string_view::npos);
+    }
+
+    // Takes in the tag's characters up to `end` (exclusive).
+    void extend(std::string_view page, std::size_t end)
+    {
+        for (; m_end < end; ++m_end) {
+            for (int word = 0; word < count; ++word) {
+                std::string_view text = words[word];
+                std::size_t length = m_end + 1 - m_start;
+                if (m_first[word] != std::string_view::npos || length < text.size()
+                    || lowerAscii(page[m_end]) != text.back())
+                    continue;
+                std::size_t from = m_end + 1 - text.size();
+                if (equalsIgnoringCase(page.substr(from, text.size()), text))
+                    m_first[word] = from - m_start;
+            }
+        }
+    }
+
+    bool has(Word word) const { return m_first[word] != std::string_view::npos; }
+
+    // Where the attribute holding the picture starts in the tag, or nothing for other tags.
+    std::optional<std::size_t> pictureAttribute() const
+    {
+        if (has(Img) && has(Src))
+            return m_first[Src];
+        if (has(Body) && has(Background))
+            return m_first[Background];
+        if (has(InputImage) && has(Src))
+            return m_first[Src];
+        return std::nullopt;
+    }
+
+private:
+    static constexpr std::array<std::string_view, count> words { "img", "src", "body", "background",
+        "input type=image" };
+    std::size_t m_start { 0 };
+    std::size_t m_end { 0 };
+    std::array<std::size_t, count> m_first {};
+};
 
 // A path is complete when it names a scheme or drive (":") or starts at the root.
 bool isAbsolute(std::string_view path)
@@ -59,57 +101,65 @@ std::string_view fileName(std::string_view value)
 
 HtmlGraphicsScan::Result HtmlGraphicsScan::run(std::string_view page) const
 {
-    auto note = [&](const std::string& line) {
+    // Lines are only built when someone reads them: on a large page the
+    // list would otherwise be copied once per picture for nothing.
+    auto note = [&](std::string_view line, std::string_view detail = {}) {
         if (trace)
-            trace("GetHtmlGraphicsInfo - " + line);
+            trace(std::string("GetHtmlGraphicsInfo - ").append(line).append(detail));
     };
     Result result;
-    std::vector<std::string> listed;
+    // The entries in the list, to list each once. Only entries that reached the
+    // list are kept, so this stays as small as the list however large the page.
+    std::unordered_set<std::string> listed;
     std::optional<std::string> folder;
     std::size_t copied = 0; // the page before this has gone to the output
     constexpr std::size_t none = std::string_view::npos;
     std::size_t tagStart = none; // the latest "<" not yet used up
+    TagWords words;
 
     for (std::size_t i = 0; i < page.size(); ++i) {
         if (page[i] == '<') {
             tagStart = i;
+            words.start(i);
             continue;
         }
         if (page[i] != '>' || tagStart == none)
             continue;
         std::size_t start = tagStart;
         std::string_view tag = page.substr(start, std::min(i - start + 1, tagCapacity));
-        std::string lowerTag = toLowerAscii(tag);
-        std::optional<std::string_view> attribute = pictureAttribute(lowerTag);
+        words.extend(page, start + tag.size());
+        std::optional<std::size_t> attribute = words.pictureAttribute();
         if (!attribute)
             continue;
         tagStart = none;
-        auto open = tag.find('"', lowerTag.find(*attribute));
+        auto open = tag.find('"', *attribute);
         auto close = open == std::string_view::npos ? open : tag.find('"', open + 1);
         if (close == std::string_view::npos)
             continue; // no complete quoted value: the tag stays as it is
         std::string_view value = tag.substr(open + 1, close - open - 1);
 
         std::string path(value);
-        note("Check Point 1 - " + path);
+        note("Check Point 1 - ", path);
         if (!isAbsolute(path)) {
             note("Check Point 1.2");
             if (!folder)
                 folder = pageFolder ? pageFolder() : std::string();
             std::string_view relative = value.substr(std::min(value.find_first_not_of(' '), value.size()));
             path = joinPath(clip(*folder), relative).substr(0, 255);
-            note("Check Point 1.3 - " + path);
+            note("Check Point 1.3 - ", path);
         }
         std::string entry = isAbsolute(path) ? path : joinPath(clip(rootFolder), path);
-        if (std::find(listed.begin(), listed.end(), entry) == listed.end()) {
-            bool first = listed.empty();
-            listed.push_back(entry);
+        if (!listed.contains(entry)) {
+            bool first = result.list.empty();
+            if (result.list.size() < listCapacity)
+                listed.insert(entry);
             if (!first)
                 appendCut(result.list, ",", listCapacity);
             appendCut(result.list, entry, listCapacity);
             bool rooted = entry != path;
-            note(std::string("Check Point ") + (rooted ? (first ? "1.5" : "1.4") : (first ? "1.7" : "1.6"))
-                + " - " + result.list);
+            note(rooted ? (first ? "Check Point 1.5 - " : "Check Point 1.4 - ")
+                        : (first ? "Check Point 1.7 - " : "Check Point 1.6 - "),
+                result.list);
         }
 
         appendCut(result.source, page.substr(copied, start + open + 1 - copied), sourceCapacity);

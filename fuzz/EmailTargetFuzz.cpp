@@ -5,6 +5,7 @@
 #include "hyperlink/LinkText.h"
 #include "platform/FixedText.h"
 
+#include <cctype>
 #include <string>
 
 using namespace tvrn2;
@@ -20,6 +21,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::string encoded = encodeEmailTarget(target, limit);
     FUZZ_CHECK(encoded.size() <= limit);
+    // Where everything is encoded, every "%" starts a whole escape, at the limit too.
+    std::string encodedLower = encoded;
+    for (char& c : encodedLower)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    if (encodedLower.find("&body=") == std::string::npos) {
+        for (std::size_t at = encoded.find('%'); at != std::string::npos; at = encoded.find('%', at + 1))
+            FUZZ_CHECK(at + 2 < encoded.size() && std::isxdigit(static_cast<unsigned char>(encoded[at + 1]))
+                && std::isxdigit(static_cast<unsigned char>(encoded[at + 2])));
+    }
     std::string full = encodeEmailTarget(target);
     FUZZ_CHECK(full.size() <= 4096);
     // With a body (in any case) only the body is encoded; without one, all of it.

@@ -80,6 +80,12 @@ std::string encodeEmailTarget(std::string_view target, std::size_t limit)
             ++at;
             continue;
         }
+        // An escape that does not fit goes whole, with what follows it: a
+        // cut one ("%2") would read as a different character or none.
+        if (at + 3 > limit) {
+            text.resize(at);
+            break;
+        }
         auto c = static_cast<unsigned char>(text[at]);
         const char escape[] = { '%', hex[c >> 4], hex[c & 0x0F] };
         text.replace(at, 1, escape, 3);

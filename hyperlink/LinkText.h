@@ -17,7 +17,8 @@ bool isEmailTarget(std::string_view target);
 // a "%" that starts no escape, and a "?" or "&" that starts no known header
 // become "%XX". When "&body=" is present only the body is encoded, so the
 // address and subject stay as typed. A target wholly in double quotes loses
-// them. The result holds at most `limit` characters.
+// them. The result holds at most `limit` characters; an escape that would
+// cross the limit is left out whole, and the text after it with it.
 std::string encodeEmailTarget(std::string_view target, std::size_t limit = 4096);
 
 // Link markup for a target: mode 0 an HTML anchor, mode 1 the address in

@@ -162,18 +162,30 @@ function tvrn2InstallBridge(scope) {
         }
     }
 
+    // The host keeps no element text longer than this (its widest field), so
+    // a page of huge values never comes back as a huge reply.
+    const textCut = 255;
+
+    // At least textCut UTF-16 units of a longer text, never half of a
+    // surrogate pair: as many UTF-8 bytes or more, so the host's own cut in
+    // bytes sees the same text as without this one.
+    function cutText(text) {
+        if (text.length <= textCut)
+            return text;
+        const code = text.charCodeAt(textCut - 1);
+        return text.slice(0, code >= 0xd800 && code <= 0xdbff ? textCut + 1 : textCut);
+    }
+
     function elementRecord(index, element) {
         const kind = elementKind(element);
+        const text = (name) => cutText(readText(element, name));
         // The host reads no more than tag name, id and class of other elements.
-        if (kind === 'other') {
-            return [index, kind, readText(element, 'tagName'), readText(element, 'id'), readText(element, 'className'),
-                '', '', '', '0', '0'].join(fieldEnd) + fieldEnd;
-        }
+        if (kind === 'other')
+            return [index, kind, text('tagName'), text('id'), text('className'), '', '', '', '0', '0'].join(fieldEnd) + fieldEnd;
         // An image's address stands in for its value.
-        const value = kind === 'image' ? readText(element, 'src') : readText(element, 'value');
-        return [index, kind, readText(element, 'tagName'), readText(element, 'id'), readText(element, 'className'),
-            readText(element, 'type'), readText(element, 'name'), value, element.checked === true ? '1' : '0',
-            element.readOnly === true ? '1' : '0'].join(fieldEnd) + fieldEnd;
+        const value = kind === 'image' ? text('src') : text('value');
+        return [index, kind, text('tagName'), text('id'), text('className'), text('type'), text('name'), value,
+            element.checked === true ? '1' : '0', element.readOnly === true ? '1' : '0'].join(fieldEnd) + fieldEnd;
     }
 
     // A name as the host compares it loosely: without letter case or trailing

@@ -1,4 +1,5 @@
 #include "tests/browser_host/BrowserPageFixture.h"
+#include "tests/browser_host/HeapMeter.h"
 
 #include <vector>
 
@@ -237,6 +238,56 @@ TEST_F(ElementsTest, InputsById)
     EXPECT_EQ(browser.GetValueByID("n"), "set");
     EXPECT_EQ(browser.GetValueByID("d"), "") << "not an input";
     EXPECT_EQ(browser.GetValueByID("missing"), "");
+}
+
+TEST_F(ElementsTest, AHundredThousandElementsAreWalkedWithinTheCutsInBoundedMemory)
+{
+    // The page makes its elements itself, so the loopback answer stays small:
+    // 49,999 divs, then 50,000 inputs with names and values longer than their
+    // fields, the last one named "wanted"; with the body 100,000 walked elements.
+    // Hidden inputs, so that the page is quick to lay out on a loaded machine.
+    const std::string body
+        = "<script>"
+          "const frag = document.createDocumentFragment();"
+          "for (let i = 0; i < 49999; ++i) {"
+          "  const d = document.createElement('div'); d.id = 'd' + i; frag.append(d); }"
+          "const name = 'n'.repeat(150), value = 'v'.repeat(300);"
+          "for (let i = 0; i < 49999; ++i) {"
+          "  const e = document.createElement('input'); e.type = 'hidden';"
+          "  e.name = name; e.value = value;"
+          "  frag.append(e); }"
+          "const w = document.createElement('input'); w.type = 'hidden'; w.name = 'wanted';"
+          "w.value = 'w'.repeat(300); frag.append(w);"
+          "document.body.append(frag);"
+          "</script>";
+    ASSERT_TRUE(show("/large", "Large", body));
+    ASSERT_EQ(evaluate("String(document.querySelectorAll('body, div, input').length)"), "100000");
+
+    ElementQueue queue;
+    browser.GetElementQ("input", "", "", "", &queue, 0, 0, 1, 0, 0);
+    ASSERT_EQ(queue.size(), 50000u);
+    std::size_t wrongRows = 0;
+    for (std::size_t i = 0; i + 1 < queue.size(); ++i) {
+        const ElementQueueRow& row = queue[i];
+        if (row.RecordID != static_cast<std::int32_t>(i + 1) || row.ElementName.raw() != std::string(100, 'n')
+            || row.ElementValue.raw() != std::string(255, 'v') || row.ElementTagName != "INPUT")
+            ++wrongRows;
+    }
+    EXPECT_EQ(wrongRows, 0u) << "every row in walk order, names and values cut to their fields";
+    EXPECT_EQ(queue.back().RecordID, 50000);
+    EXPECT_EQ(queue.back().ElementName, "wanted");
+    ElementQueue().swap(queue);
+
+    // Without a queue the walk over all eight tags holds no more memory on a
+    // large page than on a small one: the last element is reached all the same.
+    {
+        test::HeapMeter meter;
+        EXPECT_EQ(browser.GetValueByName("wanted"), std::string(255, 'w'));
+        EXPECT_LT(meter.peakGrowth(), 4u << 20);
+    }
+    browser.SetValueByName("wanted", "written");
+    EXPECT_EQ(evaluate("document.getElementsByName('wanted')[0].value"), "written");
+    EXPECT_EQ(evaluate("document.getElementsByTagName('input')[0].value"), std::string(300, 'v'));
 }
 
 TEST(ElementsWithoutControl, EveryOperationDoesNothing)

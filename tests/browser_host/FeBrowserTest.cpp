@@ -29,6 +29,8 @@ TEST(FeBrowserAddressTest, RewritesLocalAddressesAndLeavesTheRest)
         { "ab", "file:///home/u/app/ab" },
         { "sub/page.htm  ", "file:///home/u/app/sub/page.htm" },
         { "/srv/web/a.htm", "file:///srv/web/a.htm" },
+        { "//srv/web/a.htm", "file:///srv/web/a.htm" },
+        { "///srv/a.htm", "file:///srv/a.htm" },
         { "D:\\Docs\\a.htm", "file:///D:\\Docs\\a.htm" },
         { "D:\\a.htm", "file:///D:\\a.htm" },
         { "\\\\server\\share\\a.htm", "file:///\\\\server\\share\\a.htm" },
@@ -40,6 +42,9 @@ TEST(FeBrowserAddressTest, RewritesLocalAddressesAndLeavesTheRest)
     };
     for (const auto& c : cases)
         EXPECT_EQ(FeBrowser::resolveAddress(c.url, cwd), c.expected) << "address [" << c.url << "]";
+
+    // A relative name in the root folder keeps the three-slash form too.
+    EXPECT_EQ(FeBrowser::resolveAddress("a.htm", "/"), "file:///a.htm");
 }
 
 class FeBrowserHeadlessTest : public ::testing::Test {
@@ -158,8 +163,9 @@ TEST(FeBrowserTraceTest, DebugTraceLevels)
         test::CapturedDebugOutput output;
         browser.DebugTrace("hello", c.level);
         EXPECT_EQ(output.lines().size(), c.shown ? 1U : 0U) << int(c.debugging) << "/" << int(c.level);
-        if (c.shown)
+        if (c.shown) {
             EXPECT_EQ(output.lines()[0], "FE [?] : feBrowser:hello\r\n");
+        }
     }
 }
 

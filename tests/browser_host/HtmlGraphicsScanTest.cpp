@@ -1,5 +1,9 @@
 #include "browser_host/HtmlGraphicsScan.h"
 
+#include "browser_host/FeBrowser.h"
+#include "tests/browser_host/HeapMeter.h"
+
+#include <cstring>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -49,6 +53,8 @@ TEST(HtmlGraphicsScan, ListsEachPictureOnceAndRewritesEveryReference)
         { "a separator only at the start keeps the whole value", R"(<img src="/a.gif">)", "/a.gif",
             R"(<img src="cid:/a.gif">)" },
         { "no pictures", "<p>plain</p>", "", "<p>plain</p>" },
+        { "a tag that becomes a picture tag after a \">\" inside it", R"(<img alt=">" src="a.gif">)",
+            "/site/a.gif", R"(<img alt=">" src="cid:a.gif">)" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -94,6 +100,44 @@ TEST(HtmlGraphicsScan, FixedBuffersCutWithoutOverflow)
     result = scanFrom("/site").run(big);
     EXPECT_EQ(result.source.size(), HtmlGraphicsScan::sourceCapacity);
     EXPECT_TRUE(result.source.starts_with("<img src=\"cid:a.gif\">xxx"));
+}
+
+TEST(HtmlGraphicsScan, TenMegabytePagesKeepToTheCutsInBoundedMemory)
+{
+    constexpr std::size_t tenMegabytes = 10 << 20;
+    // Distinct pictures all the way, through the buffer form of the browser
+    // object: far more than the list holds, and a page a hundred times the output.
+    std::string page;
+    page.reserve(tenMegabytes + 64);
+    for (int i = 0; page.size() < tenMegabytes; ++i)
+        page += "<img src=\"/p/" + std::to_string(i) + ".gif\">";
+    std::vector<char> buffer(page.begin(), page.end());
+    buffer.push_back('\0');
+    FeBrowser browser;
+    browser.ROOTFOLDER = "/root";
+    {
+        test::HeapMeter meter;
+        browser.GetHtmlGraphicsInfo(buffer.data(), static_cast<std::int32_t>(buffer.size()));
+        EXPECT_LT(meter.peakGrowth(), 1u << 20) << "memory follows the cuts, not the page";
+    }
+    EXPECT_EQ(browser.GRAPHICSLIST.raw().size(), HtmlGraphicsScan::listCapacity);
+    EXPECT_TRUE(browser.GRAPHICSLIST.raw().starts_with("/p/0.gif,/p/1.gif,/p/2.gif,"));
+    EXPECT_EQ(browser.SOURCE.raw().size(), HtmlGraphicsScan::sourceCapacity - 1);
+    EXPECT_TRUE(browser.SOURCE.raw().starts_with(R"(<img src="cid:0.gif"><img src="cid:1.gif">)"));
+    EXPECT_STREQ(buffer.data(), "\">") << "the buffer is consumed up to the last reference";
+
+    // One "<" and ten megabytes of ">": the tag is looked at up to its cut and
+    // stays a plain tag, however many ">" would end it.
+    std::string hostile = "<body" + std::string(tenMegabytes, '>');
+    HtmlGraphicsScan::Result result;
+    {
+        test::HeapMeter meter;
+        result = scanFrom("/site").run(hostile);
+        EXPECT_LT(meter.peakGrowth(), 1u << 20);
+    }
+    EXPECT_EQ(result.list, "");
+    EXPECT_EQ(result.source, hostile.substr(0, HtmlGraphicsScan::sourceCapacity));
+    EXPECT_EQ(result.consumed, 0u);
 }
 
 TEST(HtmlGraphicsScan, TracesTheListAsItGrows)

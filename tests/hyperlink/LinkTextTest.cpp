@@ -46,7 +46,23 @@ TEST(EncodeEmailTarget, StopsAtItsLimitWhenEscapesMakeItGrow)
     auto encoded = encodeEmailTarget(target + "x");
     EXPECT_EQ(encoded.size(), 4096u);
     EXPECT_EQ(encoded.substr(0, 22), "a@b.com?subject=%20%20");
-    EXPECT_EQ(encodeEmailTarget("x@y?body= z", 11), "x@y?body=%2");
+
+    // An escape that would cross the limit is left out whole, never cut to "%2" or "%".
+    struct Case {
+        const char* target;
+        std::size_t limit;
+        const char* encoded;
+    } cases[] = {
+        { "x@y?body= z", 11, "x@y?body=" },
+        { "x@y?body= z", 10, "x@y?body=" },
+        { "x@y?body= z", 12, "x@y?body=%20" },
+        { "x@y?body=a z", 12, "x@y?body=a" },
+        // The limit cuts an escape the target already had: the rest of it is not kept either.
+        { "x@y?body=%20z", 11, "x@y?body=" },
+        { "x@y?body=%20z", 12, "x@y?body=%20" },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(encodeEmailTarget(c.target, c.limit), c.encoded) << c.target << " limit " << c.limit;
 }
 
 TEST(LinkMarkup, BuildsAnchorsQuotedAndBareAddresses)
