@@ -9,7 +9,7 @@
 #include "platform/SysCalls.h"
 #include "platform/SystemParameters.h"
 #include "platform/gtk/GtkBackend.h"
-#include "tests/diagnostics/WindowCloser.h"
+#include "tests/diagnostics/ProgramWindows.h"
 #include "tests/support/HttpTestServer.h"
 #include "tests/support/TestSupport.h"
 
@@ -18,15 +18,20 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
+#include <vector>
 
 namespace tvrn2 {
 namespace {
@@ -207,7 +212,7 @@ TEST_F(ProgramTest, ProgramShowsTheHomePageWritesItsSettingsAndExitsZeroWhenClos
     EXPECT_EQ(proxy.requests(home), 1);
 
     // Closed as a user closes it; the program then ends on its own.
-    test::WindowCloser closer;
+    test::ProgramWindows closer;
     int status = 0;
     deadline = std::chrono::steady_clock::now() + 30s;
     while (waitpid(child, &status, WNOHANG) == 0) {
@@ -224,6 +229,174 @@ TEST_F(ProgramTest, ProgramShowsTheHomePageWritesItsSettingsAndExitsZeroWhenClos
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(sectors(), "0");
     EXPECT_EQ(drag(), 1);
+}
+
+// Starts the program with its standard error in `errors`. TVRN2_PROGRAM_WRAPPER
+// may name a command (with arguments, split at blanks) to run it under, such
+// as valgrind; the pid is then the wrapper's, which becomes the program.
+pid_t startProgram(const std::filesystem::path& errors)
+{
+    std::vector<std::string> words;
+    if (const char* wrapper = std::getenv("TVRN2_PROGRAM_WRAPPER")) {
+        std::istringstream split(wrapper);
+        for (std::string word; split >> word;)
+            words.push_back(word);
+    }
+    words.emplace_back(TVRN2_PROGRAM);
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(
+        &actions, STDERR_FILENO, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t child = 0;
+    int failed = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return failed == 0 ? child : -1;
+}
+
+// An X server of the test's own, so that the real clicks of other GUI tests
+// running at the same time never land in this program's window, nor this
+// test's in theirs. Empty name when Xvfb could not be started.
+class PrivateDisplay {
+public:
+    PrivateDisplay()
+    {
+        int numbers[2];
+        if (pipe(numbers) != 0)
+            return;
+        std::string fd = std::to_string(numbers[1]);
+        const char* argv[] = { "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
+            "tcp", nullptr };
+        if (posix_spawnp(&m_server, "Xvfb", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0)
+            m_server = 0;
+        close(numbers[1]);
+        // Xvfb writes its display number once it takes connections.
+        std::string number;
+        char c = 0;
+        while (m_server > 0 && read(numbers[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        close(numbers[0]);
+        if (!number.empty())
+            m_name = ":" + number;
+    }
+    ~PrivateDisplay()
+    {
+        if (m_server > 0) {
+            kill(m_server, SIGTERM);
+            waitpid(m_server, nullptr, 0);
+        }
+    }
+    PrivateDisplay(const PrivateDisplay&) = delete;
+    PrivateDisplay& operator=(const PrivateDisplay&) = delete;
+
+    const std::string& name() const { return m_name; }
+
+private:
+    pid_t m_server { 0 };
+    std::string m_name;
+};
+
+// Waits for `done`, polling; false when `limit` passed first.
+bool waitFor(const std::function<bool()>& done, std::chrono::seconds limit)
+{
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(100ms);
+    }
+    return true;
+}
+
+// The whole program as a user runs it: start, the home page, a click on the
+// download button, the watch finding a file of the installer's size and
+// giving its verdict (a file that fails is deleted), and a close. In the
+// sanitizer build the program checks for leaks as it exits, and a leak makes
+// its exit code fail this test; the report is in its standard error.
+TEST_F(ProgramTest, AFullRunWithAVerdictEndsCleanly)
+{
+    if (!GtkBackend::available())
+        GTEST_SKIP() << "no display";
+    // A wrapper such as valgrind makes every step many times slower.
+    const int slower = std::getenv("TVRN2_PROGRAM_WRAPPER") ? 20 : 1;
+    test::HttpTestServer proxy;
+    const MainAddresses addresses;
+    proxy.route(addresses.homePage, "<html><head><title>Tavrin</title></head><body>home</body></html>");
+    proxy.route(addresses.installer, "<html><head><title>Elsewhere</title></head><body>moved</body></html>");
+    test::ScopedEnv httpProxy { "http_proxy", proxy.url() };
+    test::ScopedEnv noProxy { "no_proxy", std::nullopt };
+    test::ScopedEnv data { "XDG_DATA_HOME", (dir / "data").string() };
+    test::ScopedEnv cache { "XDG_CACHE_HOME", (dir / "cache").string() };
+
+    const VerificationTarget target = FileVerification::installer();
+    const std::filesystem::path downloads = dir / "downloads";
+    std::filesystem::create_directories(downloads);
+    HKEY key = 0;
+    ASSERT_EQ(regCreateKeyEx(HKEY_CURRENT_USER, FileVerification::downloadKey, 0, KEY_WRITE, &key, nullptr),
+        ERROR_SUCCESS);
+    const std::string folder = downloads.string();
+    regSetValueEx(key, FileVerification::downloadValue, 1,
+        reinterpret_cast<const std::uint8_t*>(folder.c_str()), static_cast<std::uint32_t>(folder.size() + 1));
+    regCloseKey(key);
+    // All zeros, so it fails its digest; sparse, so it costs no disk.
+    const std::filesystem::path installer = downloads / target.fileName;
+    std::ofstream(installer).close();
+    std::filesystem::resize_file(installer, static_cast<std::uintmax_t>(target.size));
+
+    PrivateDisplay display;
+    ASSERT_FALSE(display.name().empty()) << "Xvfb did not start";
+    test::ScopedEnv displayName { "DISPLAY", display.name() };
+    const std::filesystem::path errors = dir / "errors.txt";
+    pid_t child = startProgram(errors);
+    ASSERT_GT(child, 0);
+    auto said = [&] { return "The program's standard error:\n" + test::TempDir::read(errors); };
+    test::ProgramWindows windows;
+    auto stop = [&] {
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+    };
+
+    bool clicked = waitFor(
+        [&] {
+            if (proxy.requests(addresses.homePage) == 0)
+                return false;
+            if (proxy.requests(addresses.installer) > 0)
+                return true;
+            // The download button's middle, by the window's layout: 4 to 126
+            // of 397 units across, 252 to 266 of 269 down.
+            if (auto window = windows.windowOf(child))
+                windows.clickAt(window->x + window->width * 65 / 397, window->y + window->height * 259 / 269);
+            std::this_thread::sleep_for(1s);
+            return proxy.requests(addresses.installer) > 0;
+        },
+        std::chrono::seconds(60 * slower));
+    if (!clicked)
+        stop();
+    ASSERT_TRUE(clicked) << "the download button never sent the browser to the installer\n" << said();
+
+    // The watch looks every ten seconds; hashing takes a moment more.
+    bool judged
+        = waitFor([&] { return !std::filesystem::exists(installer); }, std::chrono::seconds(60 * slower));
+    if (!judged)
+        stop();
+    ASSERT_TRUE(judged) << "no verdict: the file that fails its digest is still there\n" << said();
+
+    int status = 0;
+    bool ended = waitFor(
+        [&] {
+            windows.closeWindowsOf(child);
+            return waitpid(child, &status, WNOHANG) == child;
+        },
+        std::chrono::seconds(30 * slower));
+    if (!ended)
+        stop();
+    ASSERT_TRUE(ended) << "the program did not end after its window was closed\n" << said();
+    ASSERT_TRUE(WIFEXITED(status)) << said();
+    EXPECT_EQ(WEXITSTATUS(status), 0) << said();
+    EXPECT_EQ(proxy.requests(addresses.installer), 1) << "one click, one load";
 }
 
 TEST_F(ProgramTest, WithoutADisplayTheProgramEndsAsAFailureWithTheDesktopRestored)

@@ -123,7 +123,7 @@ TEST_F(FeBrowserGtkTest, HideResizeAndUnhideMoveTheView)
     EXPECT_EQ(
         hosted()->rect(), (PixelRect { placed.left, placed.top, placed.right - 20, placed.bottom - 30 }));
     browser.TakeFocus(0);
-    EXPECT_TRUE(runUntil([&] { return hosted()->hasFocus(); }, 5s)) << "the view never took the focus";
+    EXPECT_TRUE(runUntil([&] { return hosted()->hasFocus(); }, 20s)) << "the view never took the focus";
 }
 
 TEST_F(FeBrowserGtkTest, DownloadsIntoTheRegistryDownloadDirectory)
@@ -189,9 +189,9 @@ TEST_F(FeBrowserGtkTest, ExecCommandMapsEditingAndRejectsWhatWebKitCannotDo)
     view.scripts().run("document.getElementById('f').focus()");
     EXPECT_EQ(browser.ExecCommand(11, 0), 1); // select all
     EXPECT_EQ(browser.ExecCommand(7, 0), 1); // cut
-    ASSERT_TRUE(runUntil([&] { return value().empty(); }, 5s)) << value();
+    ASSERT_TRUE(runUntil([&] { return value().empty(); }, 20s)) << value();
     EXPECT_EQ(browser.ExecCommand(9, 0), 1); // undo
-    ASSERT_TRUE(runUntil([&] { return value() == "abc"; }, 5s)) << value();
+    ASSERT_TRUE(runUntil([&] { return value() == "abc"; }, 20s)) << value();
 
     for (int rejected : { 0, 1, 4, 6, 17, 99 })
         EXPECT_EQ(browser.ExecCommand(rejected, 0), 0) << "command " << rejected;

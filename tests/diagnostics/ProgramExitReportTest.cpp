@@ -1,7 +1,7 @@
 // Runs the whole program under the test's display and checks what leak
 // tracking writes on its debugger output from start to exit.
 
-#include "tests/diagnostics/WindowCloser.h"
+#include "tests/diagnostics/ProgramWindows.h"
 #include "tests/support/TestSupport.h"
 
 #include <chrono>
@@ -43,7 +43,7 @@ ProgramRun runProgram(const fs::path& program, const fs::path& directory, std::c
         _exit(127);
     }
     close(output[1]);
-    test::WindowCloser closer;
+    test::ProgramWindows closer;
     std::string text;
     auto deadline = std::chrono::steady_clock::now() + limit;
     int status = 0;

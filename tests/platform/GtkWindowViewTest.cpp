@@ -130,7 +130,7 @@ TEST_F(GtkWindowViewTest, RealClickAndTimerReachTheHandlerAndTheWindowClosesClea
     window.open();
     auto* view = GtkWindowView::of(window);
     ASSERT_NE(view, nullptr);
-    Watchdog watchdog(&window, 10000);
+    Watchdog watchdog(&window, 30000);
 
     std::vector<WindowEvent> accepted;
     int ticks = 0;
@@ -170,7 +170,7 @@ TEST_F(GtkWindowViewTest, ControlsSitAtTheirDialogUnitRectanglesAndContainersHos
     window.open();
     auto* view = GtkWindowView::of(window);
     ASSERT_NE(view, nullptr);
-    Watchdog watchdog(&window, 10000);
+    Watchdog watchdog(&window, 30000);
 
     GtkWidget* guest = gtk_label_new("embedded");
     gtk_box_pack_start(GTK_BOX(view->containerWidget(container)), guest, TRUE, TRUE, 0);
@@ -216,7 +216,7 @@ TEST_F(GtkWindowViewTest, MessageBoxHoldsTheTimerAndAnswersWithThePressedButton)
 {
     Window window("Boxes", { -1, -1, 120, 40 });
     window.open();
-    Watchdog watchdog(&window, 10000);
+    Watchdog watchdog(&window, 30000);
     window.setTimer(2); // ticks every 20 ms, many times while the box is open
 
     int depth = 0;
@@ -270,7 +270,7 @@ TEST_F(GtkWindowViewTest, MessageBoxHoldsTheTimerAndAnswersWithThePressedButton)
 
 TEST_F(GtkWindowViewTest, FileAndColourDialogsAnswerWhatTheUserChose)
 {
-    Watchdog watchdog(nullptr, 10000);
+    Watchdog watchdog(nullptr, 30000);
     test::TempDir temp;
     auto chosen = temp.write("pages/page.htm", "<p>x</p>");
     auto start = std::filesystem::current_path();
@@ -324,7 +324,7 @@ TEST_F(GtkWindowViewTest, FileAndColourDialogsAnswerWhatTheUserChose)
 
 TEST_F(GtkWindowViewTest, HistoryWindowSelectsTheNewestLineAndAnswersTheButton)
 {
-    Watchdog watchdog(nullptr, 10000);
+    Watchdog watchdog(nullptr, 30000);
     std::vector<std::string> labels;
     std::string selected;
     int focusedResponse = 0;
@@ -376,7 +376,7 @@ TEST_F(GtkWindowViewTest, AnOverlayRegionReportsThePointerAndCarriesTheHandCurso
     window.open();
     auto* view = GtkWindowView::of(window);
     ASSERT_NE(view, nullptr);
-    Watchdog watchdog(&window, 10000);
+    Watchdog watchdog(&window, 30000);
     // As a link manager does it: a region over the string, made after the window opened.
     auto& region = window.create(link + 2800, ControlKind::Region);
     region.setRect(window.control(link)->rect());
@@ -448,7 +448,7 @@ TEST_F(GtkWindowViewTest, KeysRaiseAlertsOnEntriesAndAcceptButtonsWithTheirOwnCo
     window.open();
     auto* view = GtkWindowView::of(window);
     ASSERT_NE(view, nullptr);
-    Watchdog watchdog(&window, 10000);
+    Watchdog watchdog(&window, 30000);
 
     std::vector<WindowEvent> seen;
     whenMapped(view->widget(entry), [&] {

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <sys/types.h>
+
+namespace tvrn2::test {
+
+// Acts on another program's windows on the test's X display the way a user
+// does: a click of the mouse into a window, or a click on a window's close
+// box (the window gets the window manager's delete request).
+class ProgramWindows {
+public:
+    ProgramWindows();
+    ~ProgramWindows();
+    ProgramWindows(const ProgramWindows&) = delete;
+    ProgramWindows& operator=(const ProgramWindows&) = delete;
+
+    // Asks every visible top-level window of process `pid` to close; each
+    // window is asked once. Does nothing without a display.
+    void closeWindowsOf(pid_t pid);
+
+    struct ScreenRect {
+        int x, y, width, height;
+    };
+    // Where the first visible top-level window of `pid` is on the screen.
+    std::optional<ScreenRect> windowOf(pid_t pid);
+
+    // A real left click at a point of the screen.
+    void clickAt(int x, int y);
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+} // namespace tvrn2::test
