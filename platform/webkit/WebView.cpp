@@ -174,7 +174,7 @@ WebView::WebView(WebViewOptions options)
         // blocks behind for good (a bare webkit_web_view_new() does the same),
         // and all its frames lack names a suppression could match: the leak
         // checker looks away for this one call only.
-        LeakCheckPause engineConstruction;
+        [[maybe_unused]] LeakCheckPause engineConstruction;
         m_view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", m_context,
             "user-content-manager", userContent.get(), nullptr));
     }
