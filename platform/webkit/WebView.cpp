@@ -206,6 +206,7 @@ WebView::WebView(WebViewOptions options)
     g_signal_connect(m_view, "load-changed", G_CALLBACK(onLoadChangedSignal), this);
     g_signal_connect(m_view, "load-failed", G_CALLBACK(onLoadFailedSignal), this);
     g_signal_connect(m_view, "decide-policy", G_CALLBACK(onDecidePolicy), this);
+    g_signal_connect(m_view, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), this);
     g_signal_connect(m_finder.get(), "found-text", G_CALLBACK(onFoundText), this);
     g_signal_connect(m_finder.get(), "failed-to-find-text", G_CALLBACK(onFailedToFindText), this);
 }
@@ -231,6 +232,8 @@ bool WebView::load(const std::string& uri, const std::vector<std::string>& heade
 {
     if (uri.empty())
         return false;
+    m_navigationAccepted = true;
+    m_stopBeforeStart = false;
     if (headers.empty()) {
         webkit_web_view_load_uri(m_view, uri.c_str());
         return true;
@@ -252,6 +255,8 @@ bool WebView::load(const std::string& uri, const std::vector<std::string>& heade
 
 void WebView::loadHtml(const std::string& html)
 {
+    m_navigationAccepted = true;
+    m_stopBeforeStart = false;
     webkit_web_view_load_html(m_view, html.c_str(), "about:blank");
 }
 
@@ -259,6 +264,8 @@ bool WebView::goBack()
 {
     if (!webkit_web_view_can_go_back(m_view))
         return false;
+    m_navigationAccepted = true;
+    m_stopBeforeStart = false;
     webkit_web_view_go_back(m_view);
     return true;
 }
@@ -267,12 +274,16 @@ bool WebView::goForward()
 {
     if (!webkit_web_view_can_go_forward(m_view))
         return false;
+    m_navigationAccepted = true;
+    m_stopBeforeStart = false;
     webkit_web_view_go_forward(m_view);
     return true;
 }
 
 bool WebView::reload(ReloadMode mode)
 {
+    m_navigationAccepted = true;
+    m_stopBeforeStart = false;
     if (mode == ReloadMode::BypassCache)
         webkit_web_view_reload_bypass_cache(m_view);
     else
@@ -282,6 +293,10 @@ bool WebView::reload(ReloadMode mode)
 
 bool WebView::stop()
 {
+    // The engine only stops a load it has started; one still waiting for its
+    // go-ahead would go on, so it is refused when it asks.
+    m_stopBeforeStart = m_navigationAccepted;
+    m_navigationAccepted = false;
     webkit_web_view_stop_loading(m_view);
     return true;
 }
@@ -298,7 +313,7 @@ bool WebView::canGoForward() const
 
 bool WebView::loading() const
 {
-    return webkit_web_view_is_loading(m_view);
+    return m_navigationAccepted || webkit_web_view_is_loading(m_view);
 }
 
 std::string WebView::uri() const
@@ -469,6 +484,12 @@ bool WebView::saveAsWithDialog()
 
 void WebView::onLoadChangedSignal(WebKitWebView*, int event, WebView* self)
 {
+    // Once a load has started, the engine's own loading state tells. Other
+    // reports may still be about an earlier load this one replaced.
+    if (event == WEBKIT_LOAD_STARTED) {
+        self->m_navigationAccepted = false;
+        self->m_stopBeforeStart = false;
+    }
     if (!self->onLoadChanged)
         return;
     LoadStage stage = LoadStage::Started;
@@ -505,12 +526,23 @@ int WebView::onDecidePolicy(WebKitWebView* view, void* decisionPointer, int type
 {
     auto* decision = static_cast<WebKitPolicyDecision*>(decisionPointer);
     auto policyType = static_cast<WebKitPolicyDecisionType>(type);
+    if (policyType == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && self->m_stopBeforeStart) {
+        self->m_stopBeforeStart = false;
+        webkit_policy_decision_ignore(decision);
+        return TRUE;
+    }
     if (self->onNavigationRequest && policyType != WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
         WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
             WEBKIT_NAVIGATION_POLICY_DECISION(decision));
         const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
         if (!self->onNavigationRequest(
                 uri ? uri : "", policyType == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION)) {
+            // A refused navigation never starts a load. The engine does not
+            // say which frame a navigation is for, so a refused frame
+            // navigation also ends the wait; the engine's own state takes
+            // over once the page's load starts.
+            if (policyType == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION)
+                self->m_navigationAccepted = false;
             webkit_policy_decision_ignore(decision);
             return TRUE;
         }
@@ -545,6 +577,12 @@ int WebView::onDecidePolicy(WebKitWebView* view, void* decisionPointer, int type
         return FALSE;
     }
     return FALSE;
+}
+
+void WebView::onWebProcessTerminated(WebKitWebView*, int, WebView* self)
+{
+    // Whatever was under way went with the process.
+    self->m_navigationAccepted = false;
 }
 
 void WebView::onFoundText(void*, unsigned matches, WebView* self)

@@ -71,6 +71,10 @@ public:
     bool stop();
     bool canGoBack() const;
     bool canGoForward() const;
+    // True from the moment a navigation is accepted here (load, reload, back,
+    // forward) until it ends: finished, failed, stopped, refused or turned
+    // into a download. The engine itself only reports a load once its web
+    // process has started it, which can be after the server has the request.
     bool loading() const;
     std::string uri() const;
     std::string title() const;
@@ -125,6 +129,7 @@ private:
     static int onLoadFailedSignal(WebKitWebView*, int event, const char* uri, void* error, WebView* self);
     static int onDecidePolicy(WebKitWebView*, void* decision, int type, WebView* self);
     static void onFoundText(void* controller, unsigned matches, WebView* self);
+    static void onWebProcessTerminated(WebKitWebView*, int reason, WebView* self);
     static void onFailedToFindText(void* controller, WebView* self);
     GtkWidget* toplevelWindow() const;
     std::unique_ptr<WaitHold> holdHostEvents();
@@ -139,6 +144,10 @@ private:
     std::unique_ptr<DownloadController> m_downloads;
     std::unique_ptr<ScriptRunner> m_scripts;
     std::unique_ptr<DocumentBridge> m_document;
+    // A navigation was accepted and the engine has not reported it yet.
+    bool m_navigationAccepted { false };
+    // Stopped before the engine started it: the engine would go on with it.
+    bool m_stopBeforeStart { false };
 };
 
 } // namespace tvrn2

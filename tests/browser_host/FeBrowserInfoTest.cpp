@@ -53,6 +53,9 @@ TEST_F(InfoTest, BusyFollowsTheLoad)
     ASSERT_TRUE(start());
     server.route("/slow", HttpRoute { .body = test::htmlPage("Slow", "s"), .held = true });
     browser.Load(server.url("/slow"));
+    // Busy from the moment the address is accepted, before the engine has
+    // reported anything, and still while the server holds the answer.
+    EXPECT_EQ(browser.GetInfo("4"), "1");
     ASSERT_TRUE(runUntil([&] { return server.requests("/slow") == 1; }));
     EXPECT_EQ(browser.GetInfo("4"), "1");
     browser.RefreshDocumentInfo();
@@ -65,6 +68,44 @@ TEST_F(InfoTest, BusyFollowsTheLoad)
     EXPECT_EQ(browser.URL.clipped(), server.url("/slow"));
     EXPECT_EQ(browser.PAGETITLE, "Slow");
     EXPECT_EQ(browser.DOCUMENTTYPE, "text/html");
+}
+
+TEST_F(InfoTest, BusyEndsWithEveryWayALoadEnds)
+{
+    ASSERT_TRUE(show("/page", "Page", "<p id='here'>x</p>"));
+    server.route("/held", HttpRoute { .body = test::htmlPage("Held", "h"), .held = true });
+    server.route(
+        "/file.bin", HttpRoute { .contentType = "application/octet-stream", .body = std::string(1024, 'x') });
+    bool downloadEnded = false;
+    browser.webView()->downloads().onEvent = [&](const DownloadEvent& event) {
+        downloadEnded = downloadEnded || event.kind != DownloadEvent::Kind::Started;
+        if (event.kind == DownloadEvent::Kind::Started)
+            browser.webView()->downloads().cancelAll();
+    };
+
+    struct Case {
+        const char* what;
+        std::function<void()> begin;
+    };
+    const std::vector<Case> cases {
+        { "stopped",
+            [&] {
+                browser.Load(server.url("/held"));
+                browser.Stop();
+            } },
+        { "failed", [&] { browser.Load(test::HttpTestServer::closedUrl("/gone")); } },
+        { "turned into a download", [&] { browser.Load(server.url("/file.bin")); } },
+        { "a jump within the page", [&] { browser.Load(server.url("/page#here")); } },
+        { "a reload", [&] { browser.RefreshPage(); } },
+    };
+    for (const Case& c : cases) {
+        c.begin();
+        EXPECT_TRUE(runUntil([&] { return browser.GetInfo("4") == "0"; })) << c.what;
+    }
+    // The loads that followed came after it: a load stopped at once never
+    // reached the server.
+    EXPECT_EQ(server.requests("/held"), 0);
+    server.release("/held");
 }
 
 TEST_F(InfoTest, GraphicsOfALocalPageAreListedByTheirFullPaths)
