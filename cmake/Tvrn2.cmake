@@ -25,13 +25,13 @@ function(tvrn2_library target)
   endif()
 endfunction()
 
-# tvrn2_test_suite(<name> LINK <targets...> [ALONE <gtest filter>])
-# One GoogleTest executable per folder of tests/, from every *Test.cpp in it.
-# Tests matching ALONE drive the real pointer and keyboard of the shared test
-# display, so ctest runs them with nothing else beside them: another test's
-# window opening under the pointer would take their clicks and key presses.
+# tvrn2_test_suite(<name> LINK <targets...>)
+# One GoogleTest executable per folder of tests/, from every *Test.cpp in it;
+# ctest runs each test in a process of its own. Tests that drive the real
+# pointer and keyboard take an X server of their own (tests/support/gtk), so
+# they run beside the others.
 function(tvrn2_test_suite name)
-  cmake_parse_arguments(ARG "" "ALONE" "LINK" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "LINK" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
   if(NOT sources)
     return()
@@ -39,12 +39,5 @@ function(tvrn2_test_suite name)
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE ${ARG_LINK} tvrn2_testsupport GTest::gmock GTest::gtest_main)
   set(environment "DBUS_SESSION_BUS_ADDRESS=disabled:;TVRN2_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
-  if(ARG_ALONE)
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_FILTER "-${ARG_ALONE}"
-      PROPERTIES ENVIRONMENT "${environment}")
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_FILTER "${ARG_ALONE}"
-      PROPERTIES ENVIRONMENT "${environment}" RUN_SERIAL TRUE)
-  else()
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${environment}")
-  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${environment}")
 endfunction()

@@ -139,15 +139,13 @@ protected:
         gchar* daemon = g_find_program_in_path("dbus-daemon");
         const bool haveDaemon = daemon != nullptr;
         g_free(daemon);
-        if (!haveDaemon)
-            GTEST_SKIP() << "no dbus-daemon: the accessibility bus cannot start";
+        ASSERT_TRUE(haveDaemon) << "no dbus-daemon: the accessibility bus cannot start";
         m_noDisplay.emplace("DISPLAY", std::nullopt);
         m_noWayland.emplace("WAYLAND_DISPLAY", std::nullopt);
         m_bus.emplace(
             std::vector<std::string> { "dbus-daemon", "--session", "--nofork", "--print-address=1" });
         const std::string address = m_bus->firstLine(20s);
-        if (address.empty())
-            GTEST_SKIP() << "the session bus did not start: " << m_bus->wait(1s).errors;
+        ASSERT_FALSE(address.empty()) << "the session bus did not start: " << m_bus->wait(1s).errors;
         m_busAddress.emplace("DBUS_SESSION_BUS_ADDRESS", address);
         ASSERT_EQ(atspi_init(), 0);
         m_atspi = true;

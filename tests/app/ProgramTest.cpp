@@ -8,10 +8,10 @@
 #include "platform/Registry.h"
 #include "platform/SysCalls.h"
 #include "platform/SystemParameters.h"
-#include "platform/gtk/GtkBackend.h"
 #include "tests/diagnostics/ProgramWindows.h"
 #include "tests/support/HttpTestServer.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/VirtualDisplay.h"
 
 #include <cerrno>
 #include <chrono>
@@ -24,6 +24,7 @@
 #include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <optional>
 #include <spawn.h>
 #include <sstream>
 #include <stdexcept>
@@ -190,7 +191,9 @@ TEST_F(ProgramTest, DragOptionComesBackOnEveryWayOut)
 
 TEST_F(ProgramTest, ProgramShowsTheHomePageWritesItsSettingsAndExitsZeroWhenClosed)
 {
-    TVRN2_NEED_DISPLAY(GtkBackend::available());
+    test::VirtualDisplay display;
+    ASSERT_FALSE(display.name().empty()) << "Xvfb did not start";
+    test::ScopedEnv displayName { "DISPLAY", display.name() };
     // The home page comes through a proxy on loopback, so the program's
     // fixed address never leaves the machine.
     test::HttpTestServer proxy;
@@ -257,48 +260,6 @@ pid_t startProgram(const std::filesystem::path& errors)
     return failed == 0 ? child : -1;
 }
 
-// An X server of the test's own, so that the real clicks of other GUI tests
-// running at the same time never land in this program's window, nor this
-// test's in theirs. Empty name when Xvfb could not be started.
-class PrivateDisplay {
-public:
-    PrivateDisplay()
-    {
-        int numbers[2];
-        if (pipe(numbers) != 0)
-            return;
-        std::string fd = std::to_string(numbers[1]);
-        const char* argv[] = { "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
-            "tcp", nullptr };
-        if (posix_spawnp(&m_server, "Xvfb", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0)
-            m_server = 0;
-        close(numbers[1]);
-        // Xvfb writes its display number once it takes connections.
-        std::string number;
-        char c = 0;
-        while (m_server > 0 && read(numbers[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        close(numbers[0]);
-        if (!number.empty())
-            m_name = ":" + number;
-    }
-    ~PrivateDisplay()
-    {
-        if (m_server > 0) {
-            kill(m_server, SIGTERM);
-            waitpid(m_server, nullptr, 0);
-        }
-    }
-    PrivateDisplay(const PrivateDisplay&) = delete;
-    PrivateDisplay& operator=(const PrivateDisplay&) = delete;
-
-    const std::string& name() const { return m_name; }
-
-private:
-    pid_t m_server { 0 };
-    std::string m_name;
-};
-
 // Waits for `done`, polling; false when `limit` passed first.
 bool waitFor(const std::function<bool()>& done, std::chrono::seconds limit)
 {
@@ -318,8 +279,6 @@ bool waitFor(const std::function<bool()>& done, std::chrono::seconds limit)
 // its exit code fail this test; the report is in its standard error.
 TEST_F(ProgramTest, AFullRunWithAVerdictEndsCleanly)
 {
-    if (!GtkBackend::available())
-        GTEST_SKIP() << "no display";
     // A wrapper such as valgrind makes every step many times slower.
     const int slower = std::getenv("TVRN2_PROGRAM_WRAPPER") ? 20 : 1;
     test::HttpTestServer proxy;
@@ -346,7 +305,9 @@ TEST_F(ProgramTest, AFullRunWithAVerdictEndsCleanly)
     std::ofstream(installer).close();
     std::filesystem::resize_file(installer, static_cast<std::uintmax_t>(target.size));
 
-    PrivateDisplay display;
+    // An X server of the test's own: the real click of this test and those
+    // of other GUI tests running at the same time never meet.
+    test::VirtualDisplay display;
     ASSERT_FALSE(display.name().empty()) << "Xvfb did not start";
     test::ScopedEnv displayName { "DISPLAY", display.name() };
     const std::filesystem::path errors = dir / "errors.txt";
@@ -359,20 +320,23 @@ TEST_F(ProgramTest, AFullRunWithAVerdictEndsCleanly)
         waitpid(child, nullptr, 0);
     };
 
-    bool clicked = waitFor(
+    // The window takes a click once it is on the screen and the home page
+    // it asked for has come; then one click, and the load it starts.
+    std::optional<test::ProgramWindows::ScreenRect> window;
+    bool ready = waitFor(
         [&] {
-            if (proxy.requests(addresses.homePage) == 0)
-                return false;
-            if (proxy.requests(addresses.installer) > 0)
-                return true;
-            // The download button's middle, by the window's layout: 4 to 126
-            // of 397 units across, 252 to 266 of 269 down.
-            if (auto window = windows.windowOf(child))
-                windows.clickAt(window->x + window->width * 65 / 397, window->y + window->height * 259 / 269);
-            std::this_thread::sleep_for(1s);
-            return proxy.requests(addresses.installer) > 0;
+            window = windows.windowOf(child);
+            return window && proxy.requests(addresses.homePage) > 0;
         },
         std::chrono::seconds(60 * slower));
+    if (!ready)
+        stop();
+    ASSERT_TRUE(ready) << "the window never showed with its home page\n" << said();
+    // The download button's middle, by the window's layout: 4 to 126 of 397
+    // units across, 252 to 266 of 269 down.
+    windows.clickAt(window->x + window->width * 65 / 397, window->y + window->height * 259 / 269);
+    bool clicked
+        = waitFor([&] { return proxy.requests(addresses.installer) > 0; }, std::chrono::seconds(60 * slower));
     if (!clicked)
         stop();
     ASSERT_TRUE(clicked) << "the download button never sent the browser to the installer\n" << said();

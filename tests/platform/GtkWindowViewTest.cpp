@@ -8,7 +8,8 @@
 #include "platform/WaitCursor.h"
 #include "platform/Window.h"
 #include "platform/gtk/GtkBackend.h"
-#include "tests/platform/RealClick.h"
+#include "tests/support/gtk/OwnDisplay.h"
+#include "tests/support/gtk/RealInput.h"
 #include "tests/support/TestSupport.h"
 
 #include <filesystem>
@@ -113,7 +114,8 @@ class GtkWindowViewTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        TVRN2_NEED_DISPLAY(GtkBackend::available());
+        // Real clicks and key presses: no other test's window may take them.
+        ASSERT_TRUE(test::useOwnDisplay());
         backend = std::make_unique<GtkBackend>();
     }
 

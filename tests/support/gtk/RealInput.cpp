@@ -1,4 +1,4 @@
-#include "tests/platform/RealClick.h"
+#include "tests/support/gtk/RealInput.h"
 
 // Kept apart from the tests: the X headers define macros (None, Status ...)
 // that clash with the test framework's names.
@@ -7,6 +7,13 @@
 
 namespace tvrn2::test {
 
+void movePointerTo(GdkScreen* screen, int x, int y)
+{
+    Display* display = GDK_DISPLAY_XDISPLAY(gdk_screen_get_display(screen));
+    XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
+    XFlush(display);
+}
+
 void movePointer(GtkWidget* widget, int x, int y)
 {
     GtkAllocation allocation;
@@ -14,16 +21,19 @@ void movePointer(GtkWidget* widget, int x, int y)
     int originX = 0;
     int originY = 0;
     gdk_window_get_origin(gtk_widget_get_window(widget), &originX, &originY);
-    Display* display = GDK_DISPLAY_XDISPLAY(gtk_widget_get_display(widget));
-    XTestFakeMotionEvent(display, -1, originX + allocation.x + x, originY + allocation.y + y, CurrentTime);
-    XFlush(display);
+    movePointerTo(gtk_widget_get_screen(widget), originX + allocation.x + x, originY + allocation.y + y);
 }
 
-void clickWidget(GtkWidget* widget)
+void movePointerOnto(GtkWidget* widget)
 {
     GtkAllocation allocation;
     gtk_widget_get_allocation(widget, &allocation);
     movePointer(widget, allocation.width / 2, allocation.height / 2);
+}
+
+void clickWidget(GtkWidget* widget)
+{
+    movePointerOnto(widget);
     Display* display = GDK_DISPLAY_XDISPLAY(gtk_widget_get_display(widget));
     XTestFakeButtonEvent(display, 1, True, CurrentTime);
     XTestFakeButtonEvent(display, 1, False, CurrentTime);

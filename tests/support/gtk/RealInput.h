@@ -4,8 +4,12 @@
 
 namespace tvrn2::test {
 
-// A real left click: the X server moves the pointer onto the middle of the
-// widget and presses and releases the button there.
+// Input through the X server's test extension, as a user's hand gives it:
+// it goes wherever the server's one pointer and keyboard focus are, so a test
+// that uses it runs on a display of its own (OwnDisplay.h).
+
+// A real left click: the pointer moves onto the middle of the widget and the
+// button is pressed and released there.
 void clickWidget(GtkWidget* widget);
 
 // Presses and releases a key (an X keysym such as XK_Return) where the
@@ -14,5 +18,9 @@ void pressKey(GtkWidget* widget, unsigned long keysym);
 
 // Moves the pointer to (x, y) pixels from the widget's top left corner.
 void movePointer(GtkWidget* widget, int x, int y);
+
+// Moves the pointer onto the middle of a widget, or to a point of the screen.
+void movePointerOnto(GtkWidget* widget);
+void movePointerTo(GdkScreen* screen, int x, int y);
 
 } // namespace tvrn2::test
