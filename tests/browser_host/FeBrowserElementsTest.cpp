@@ -187,14 +187,28 @@ TEST_F(ElementsTest, SubmitFormReachesTheServerForOneFormOrAll)
 {
     server.route("/got-a", test::htmlPage("A", "a"));
     server.route("/got-b", test::htmlPage("B", "b"));
-    const std::string body = "<form name='A' action='/got-a' target='fa'><input name='q' value='1'></form>"
-                             "<form name='b' action='/got-b' target='fb'><input name='q' value='2'></form>"
-                             "<iframe name='fa'></iframe><iframe name='fb'></iframe>";
+    server.route("/marker", test::htmlPage("M", "m"));
+    const std::string body
+        = "<form name='A' action='/got-a' target='fa'><input name='q' value='1'></form>"
+          "<form name='b' action='/got-b' target='fb'><input name='q' value='2'></form>"
+          "<iframe name='fa'></iframe><iframe name='fb'></iframe><iframe name='fm'></iframe>";
     ASSERT_TRUE(show("/forms", "Forms", body));
+    // Every navigation the view is asked to follow, in the order the page
+    // scheduled them.
+    std::vector<std::string> navigations;
+    browser.webView()->onNavigationRequest = [&](const std::string& uri, bool) {
+        navigations.push_back(uri.substr(uri.rfind('/')));
+        return true;
+    };
     browser.SubmitForm("a ", 0);
+    // A navigation the page schedules afterwards is the marker: a second
+    // submission would have asked before it.
+    evaluate("frames['fm'].location.href = '/marker'");
+    ASSERT_TRUE(runUntil([&] { return server.requests("/marker") == 1; }));
+    EXPECT_EQ(navigations, (std::vector<std::string> { "/got-a?q=1", "/marker" }));
     ASSERT_TRUE(runUntil([&] { return server.requests("/got-a?q=1") == 1; }));
-    test::runFor(300ms);
     EXPECT_EQ(server.requests("/got-b?q=2"), 0);
+    browser.webView()->onNavigationRequest = nullptr;
 
     ASSERT_TRUE(show("/forms", "Forms", body));
     browser.SubmitForm("ignored", 1);

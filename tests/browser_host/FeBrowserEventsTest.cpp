@@ -3,13 +3,13 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 namespace tvrn2 {
 namespace {
 
 using namespace std::chrono_literals;
 using test::HttpRoute;
-using test::runFor;
 using test::runUntil;
 
 // An application's browser: records every event with its texts and the
@@ -223,11 +223,17 @@ TEST_F(EventsTest, ADownloadReportsItsEventsInOrder)
     browser.seen.clear();
     browser.Load(server.url("/file.bin"));
     ASSERT_TRUE(runUntil([&] { return browser.saw(270) && browser.saw(104); }));
-    runFor(300ms);
+    // A later navigation is the marker: whatever the first load still had to
+    // report comes before it.
+    using Seen = RecordingBrowser::Seen;
+    const Seen marker { 250, "0", server.url("/marker") };
+    server.route("/marker", test::htmlPage("Marker", "m"));
+    browser.Load(server.url("/marker"));
+    ASSERT_TRUE(runUntil([&] { return std::ranges::find(browser.seen, marker) != browser.seen.end(); }));
     // The load ends as it turns into a download, and no document completes;
     // whether the download's start or the load's end is reported first is a race.
-    using Seen = RecordingBrowser::Seen;
     std::vector<Seen> steady = browser.steady();
+    steady.erase(std::ranges::find(steady, marker), steady.end());
     ASSERT_EQ(steady.size(), 4u) << ::testing::PrintToString(steady);
     EXPECT_EQ(steady[0], (Seen { 250, "0", server.url("/file.bin") }));
     EXPECT_EQ(steady[1], (Seen { 106, "", "" }));
@@ -242,8 +248,9 @@ TEST_F(EventsTest, ADownloadReportsItsEventsInOrder)
 TEST_F(EventsTest, ActionCodesStopNavigationsAndNewWindows)
 {
     ASSERT_TRUE(start(0));
-    ASSERT_TRUE(show("/start", "Start",
-        "<a id='blank' target='_blank' href='/popup'>p</a><a id='link' href='/blocked'>b</a>"));
+    const std::string startPage
+        = "<a id='blank' target='_blank' href='/popup'>p</a><a id='link' href='/blocked'>b</a>";
+    ASSERT_TRUE(show("/start", "Start", startPage));
     server.route("/blocked", test::htmlPage("Blocked", "b"));
     server.route("/popup", test::htmlPage("Popup", "p"));
     // A scripted click on a link aimed at a new window counts as opening one.
@@ -255,26 +262,55 @@ TEST_F(EventsTest, ActionCodesStopNavigationsAndNewWindows)
         return number == 250 ? navigation : number == 251 ? newWindow : 0;
     };
 
+    // Proves that nothing was loaded: a navigation let through afterwards
+    // reports its end only after whatever the stopped ones would have done.
+    server.route("/marker", test::htmlPage("Marker", "m"));
+    auto withEverythingLetThrough = [&](const std::function<bool()>& step) {
+        const std::int32_t keptNavigation = std::exchange(navigation, 0);
+        const std::int32_t keptNewWindow = std::exchange(newWindow, 0);
+        const bool done = step();
+        navigation = keptNavigation;
+        newWindow = keptNewWindow;
+        return done;
+    };
+    auto passMarker = [&] {
+        return withEverythingLetThrough([&] {
+            browser.Load(server.url("/marker"));
+            return runUntil([&] { return browser.webView()->title() == "Marker"; });
+        });
+    };
+    using Seen = RecordingBrowser::Seen;
+    const Seen blocked { 250, "0", server.url("/blocked") };
+
     // 1 and 2 stop a navigation; 2 also posts one feCallback to the window.
     browser.Load(server.url("/blocked"));
     browser.webView()->scripts().run("document.getElementById('link').click()");
-    runFor(500ms);
-    EXPECT_EQ(std::count(browser.seen.begin(), browser.seen.end(),
-                  RecordingBrowser::Seen { 250, "0", server.url("/blocked") }),
-        2);
+    ASSERT_TRUE(runUntil([&] { return std::ranges::count(browser.seen, blocked) == 2; }));
+    ASSERT_TRUE(passMarker());
+    EXPECT_EQ(std::ranges::count(browser.seen, blocked), 2);
+    EXPECT_EQ(server.requests("/blocked"), 0);
+    ASSERT_TRUE(withEverythingLetThrough([&] { return show("/start", "Start", startPage); }));
     std::size_t posted = window->pending(Event::FeCallback);
     navigation = 2;
     browser.Load(server.url("/blocked"));
-    runFor(500ms);
+    ASSERT_TRUE(runUntil([&] { return std::ranges::count(browser.seen, blocked) == 3; }));
+    EXPECT_EQ(window->pending(Event::FeCallback), posted + 1);
+    // The address the refused load showed for a moment goes back.
+    EXPECT_TRUE(runUntil([&] { return browser.webView()->uri() == server.url("/start"); }));
+    ASSERT_TRUE(passMarker());
     EXPECT_EQ(server.requests("/blocked"), 0);
     EXPECT_EQ(window->pending(Event::FeCallback), posted + 1);
-    EXPECT_EQ(browser.webView()->uri(), server.url("/start"));
 
-    // 3 keeps a new window from opening.
+    // 3 keeps a new window from opening; one let through would be loading
+    // here at once.
+    ASSERT_TRUE(withEverythingLetThrough([&] { return show("/start", "Start", startPage); }));
     browser.webView()->scripts().run("document.getElementById('blank').click()");
-    runFor(500ms);
-    EXPECT_TRUE(browser.saw(251));
+    ASSERT_TRUE(runUntil([&] { return browser.saw(251); }));
+    EXPECT_FALSE(browser.webView()->loading());
+    ASSERT_TRUE(passMarker());
     EXPECT_EQ(server.requests("/popup"), 0);
+    EXPECT_EQ(browser.webView()->title(), "Marker");
+    ASSERT_TRUE(withEverythingLetThrough([&] { return show("/start", "Start", startPage); }));
 
     // Other answers let everything through.
     navigation = 0;
@@ -308,8 +344,11 @@ TEST_F(EventsTest, KillClosesTheHandlerFirstAndNoEventFollows)
     ASSERT_TRUE(start(1));
     EXPECT_EQ(browser.DISPWBEVENTHANDLER, 0);
     output.clear();
+    // The page's end is the marker: every event of its load would have come before.
+    server.route("/none", test::htmlPage("None", "n"));
     browser.Load(server.url("/none"));
-    runFor(300ms);
+    ASSERT_TRUE(
+        runUntil([&] { return browser.webView()->title() == "None" && !browser.webView()->loading(); }));
     EXPECT_TRUE(browser.seen.empty());
     EXPECT_EQ(browser.Kill(0), 1);
     for (const std::string& line : output.lines())
