@@ -49,13 +49,21 @@ std::string GtkDialogs::openFile(const OpenFileRequest& request)
         gtk_file_chooser_add_filter(chooser, gtkFilter); // the chooser takes the floating filter
     }
 
+    // The choice is read as the user answers: the chooser may refresh its
+    // folder (and drop its selection) before the modal loop has ended.
     std::string chosen;
-    if (runModal(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
-        if (gchar* name = gtk_file_chooser_get_filename(chooser)) {
-            chosen = name;
+    auto readChoice = +[](GtkDialog* answered, int response, std::string* choice) {
+        if (response != GTK_RESPONSE_ACCEPT)
+            return;
+        if (gchar* name = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(answered))) {
+            *choice = name;
             g_free(name);
         }
-    }
+    };
+    g_signal_connect(dialog, "response", G_CALLBACK(readChoice), &chosen);
+    if (runModal(GTK_DIALOG(dialog)) != GTK_RESPONSE_ACCEPT)
+        chosen.clear();
+    g_signal_handlers_disconnect_by_data(dialog, &chosen);
     gtk_widget_destroy(dialog);
     g_object_unref(dialog);
     enterChosenFolder(chosen, request.flags);
