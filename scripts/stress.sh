@@ -29,9 +29,13 @@ for ((run = 1; run <= runs; run++)); do
   echo "run $run of $runs: $outcome in $(($(date +%s) - start)) s ($(grep -E 'tests passed' "$logs/run-$run.log" || echo 'no summary'))"
 done
 
-# ctest lists failures as "  123 - Suite.Name (Failed)" after its summary.
-failures=$(sed -n '/The following tests FAILED:/,$p' "$logs"/run-*.log |
-  sed -n 's/^[[:space:]]*[0-9]* - \(.*\) (\(.*\))$/\1 (\2)/p' | sort | uniq -c | sort -rn)
+# ctest lists failures after its summary, under "The following tests FAILED:",
+# one "  123 - Suite.Name (Failed)" line each, up to the next blank line.
+failures=$(awk '
+  FNR == 1 { listing = 0 }
+  /The following tests FAILED:/ { listing = 1; next }
+  listing && NF == 0 { listing = 0 }
+  listing && /^[[:space:]]*[0-9]+ - / { sub(/^[[:space:]]*[0-9]+ - /, ""); print }' "$logs"/run-*.log | sort | uniq -c | sort -rn)
 if [ -n "$failures" ]; then
   echo "Tests that failed (count, name), logs in $logs:"
   echo "$failures"

@@ -238,7 +238,7 @@ TEST_F(AccessibilityTest, ScreenReaderFindsReadsAndWorksTheMainControls)
             "Lookup a fe file to view", "Status", "Web Page", "Tavrin Support",
             "Download XP SP2 from Microsoft", "XP SP2 File:", "XP SP2 File", "Cancel" }));
 
-    EXPECT_TRUE(waitFor([&] { return textOf(address.get()) == MainAddresses().homePage; }, 20s))
+    EXPECT_TRUE(waitFor([&] { return textOf(address.get()) == MainAddresses().homePage; }, 60s))
         << textOf(address.get()).value_or("<no text>");
     EXPECT_EQ(textOf(status.get()), "** File Not Tested **");
     EXPECT_EQ(textOf(digest.get()), "");
@@ -252,7 +252,7 @@ TEST_F(AccessibilityTest, ScreenReaderFindsReadsAndWorksTheMainControls)
     }
     fs::resize_file(file, static_cast<std::uintmax_t>(FileVerification::installerSize));
     ASSERT_TRUE(activate(download.get()));
-    EXPECT_TRUE(waitFor([&] { return textOf(status.get()) == "*** Download in Progress ***"; }, 20s))
+    EXPECT_TRUE(waitFor([&] { return textOf(status.get()) == "*** Download in Progress ***"; }, 60s))
         << textOf(status.get()).value_or("<no text>");
     EXPECT_TRUE(waitFor([&] { return textOf(status.get()) == "XP Service Pack 2 file is NOT valid!"; }, 90s))
         << textOf(status.get()).value_or("<no text>");

@@ -112,7 +112,8 @@ TEST_F(WebViewTest, NavigatesBackForwardReloadsAndStops)
 {
     server.route("/a", htmlPage("Page A", "a"));
     server.route("/b", htmlPage("Page B", "b"));
-    server.route("/slow", HttpRoute { .body = htmlPage("Slow", "s"), .delay = 5s });
+    // Answered only when the test lets it: a load of it ends by a stop or not at all.
+    server.route("/slow", HttpRoute { .body = htmlPage("Slow", "s"), .held = true });
 
     ASSERT_TRUE(load("/a"));
     ASSERT_TRUE(load("/b"));
@@ -135,11 +136,10 @@ TEST_F(WebViewTest, NavigatesBackForwardReloadsAndStops)
     view->onLoadFailed = [&](const std::string& uri, const std::string&) { failedUri = uri; };
     view->load(server.url("/slow"));
     ASSERT_TRUE(runUntil([&] { return server.requests("/slow") == 1; }));
-    auto started = std::chrono::steady_clock::now();
     view->stop();
-    ASSERT_TRUE(runUntil([&] { return !view->loading(); }, 3s)) << "stop did not end the load";
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
+    ASSERT_TRUE(runUntil([&] { return !view->loading(); })) << "stop did not end the load";
     EXPECT_EQ(view->title(), "Page B");
+    server.release("/slow");
 }
 
 TEST_F(WebViewTest, ReportsLoadFailures)
@@ -328,15 +328,15 @@ TEST_F(WebViewTest, EditingCommandsCutPasteUndoRedo)
     eval("document.getElementById('from').focus()");
     view->execute(EditCommand::SelectAll);
     view->execute(EditCommand::Cut);
-    ASSERT_TRUE(runUntil([&] { return value("from").empty(); }, 5s)) << "cut left " << value("from");
+    ASSERT_TRUE(runUntil([&] { return value("from").empty(); })) << "cut left " << value("from");
     view->execute(EditCommand::Undo);
-    ASSERT_TRUE(runUntil([&] { return value("from") == "hello"; }, 5s)) << "undo gave " << value("from");
+    ASSERT_TRUE(runUntil([&] { return value("from") == "hello"; })) << "undo gave " << value("from");
     view->execute(EditCommand::Redo);
-    ASSERT_TRUE(runUntil([&] { return value("from").empty(); }, 5s)) << "redo gave " << value("from");
+    ASSERT_TRUE(runUntil([&] { return value("from").empty(); })) << "redo gave " << value("from");
 
     eval("document.getElementById('to').focus()");
     view->execute(EditCommand::Paste);
-    ASSERT_TRUE(runUntil([&] { return value("to") == "hello"; }, 5s)) << "paste gave " << value("to");
+    ASSERT_TRUE(runUntil([&] { return value("to") == "hello"; })) << "paste gave " << value("to");
 }
 
 TEST_F(WebViewTest, FindCountsMatches)

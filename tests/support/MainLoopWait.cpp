@@ -26,9 +26,4 @@ bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeo
     return met;
 }
 
-void runFor(std::chrono::milliseconds duration)
-{
-    runUntil([] { return false; }, duration);
-}
-
 } // namespace tvrn2::test
