@@ -27,7 +27,8 @@ endfunction()
 
 # tvrn2_test_suite(<name> LINK <targets...>)
 # One GoogleTest executable per folder of tests/, from every *Test.cpp in it;
-# ctest runs each test in a process of its own. Tests that drive the real
+# ctest runs each test in a process of its own, and an exit() in the middle
+# of a test fails it (tests/support/main/ExitGuard.cpp). Tests that drive the real
 # pointer and keyboard take an X server of their own (tests/support/gtk), so
 # they run beside the others.
 function(tvrn2_test_suite name)
@@ -36,8 +37,7 @@ function(tvrn2_test_suite name)
   if(NOT sources)
     return()
   endif()
-  add_executable(${name} ${sources})
+  add_executable(${name} ${sources} ${PROJECT_SOURCE_DIR}/tests/support/main/ExitGuard.cpp)
   target_link_libraries(${name} PRIVATE ${ARG_LINK} tvrn2_testsupport GTest::gmock GTest::gtest_main)
-  set(environment "DBUS_SESSION_BUS_ADDRESS=disabled:;TVRN2_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${environment}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "DBUS_SESSION_BUS_ADDRESS=disabled:")
 endfunction()
