@@ -32,9 +32,13 @@ FileVerification::Outcome FileVerification::OnTimer()
     std::string directory = m_registry.GetStringValue(HKEY_CURRENT_USER, downloadKey, downloadValue);
     m_filePath = clip(directory + "/" + m_target.fileName);
 
-    std::int64_t size = 0;
+    // Unknown until the file is there and open: no size matches it, not even
+    // that of an empty target.
+    std::int64_t size = -1;
     const std::string path = m_filePath.clipped();
-    if (!path.empty() && fileExists(path)) {
+    // Only a regular file can be the installer; a folder, a named pipe or a
+    // link to nothing under its name is passed over and the watch goes on.
+    if (regularFileExists(path)) {
         RecordFile file;
         if (FileError error = file.open(path, ShareMode::DenyWrite)) {
             // A file still held by its writer is simply not ready yet.
@@ -106,6 +110,9 @@ FileVerification::Outcome FileVerification::noVerdict()
     return Outcome::NoVerdict;
 }
 
-void FileVerification::stop(const std::string& text) { stopBox(text); }
+void FileVerification::stop(const std::string& text)
+{
+    stopBox(text);
+}
 
 } // namespace tvrn2

@@ -110,6 +110,12 @@ bool fileExists(const std::string& path)
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
+bool regularFileExists(const std::string& path)
+{
+    struct stat info { };
+    return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 FileSize fileSize(const std::string& path)
 {
     struct stat info { };

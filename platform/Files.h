@@ -38,6 +38,10 @@ FileError fileErrorFromErrno(int error, std::string_view path = {});
 // True when something other than a folder exists under that name.
 bool fileExists(const std::string& path);
 
+// True when a regular file is there, after following links: not a folder, a
+// named pipe, a device or socket, nor a link that leads nowhere.
+bool regularFileExists(const std::string& path);
+
 // The size in bytes, or the error.
 struct FileSize {
     std::int64_t bytes { 0 };

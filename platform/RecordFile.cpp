@@ -30,9 +30,20 @@ RecordFile::~RecordFile()
 FileError RecordFile::open(const std::string& path, ShareMode share)
 {
     close();
-    int fd = sysCalls().open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
+    // Without O_NONBLOCK, opening a named pipe waits for a writer forever.
+    int fd = sysCalls().open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0);
     if (fd < 0)
         return fileErrorFromErrno(errno, path);
+    // Records are read at positions: only a regular file has them.
+    struct stat info { };
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const int error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        sysCalls().close(fd);
+        FileError notAFile = fileErrorFromErrno(error, path);
+        if (error == EINVAL)
+            notAFile.systemText = "not a regular file";
+        return notAFile;
+    }
     if (share == ShareMode::DenyWrite) {
         // An open-file-description lock belongs to this open only, so two
         // opens in one process do not share it and close releases it.

@@ -16,6 +16,7 @@
 #include <openssl/evp.h>
 #include <random>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -409,6 +410,52 @@ TEST_F(FileVerificationTest, SizeChangedBetweenOpensWarnsAndGoesOn)
     EXPECT_EQ(verification.OnTimer(), FileVerification::Outcome::NotValid);
     ASSERT_EQ(boxes.shown().size(), 1U);
     EXPECT_EQ(boxes.shown()[0].text, "XP SP2 File size is not correct.");
+}
+
+} // namespace
+} // namespace tvrn2
+
+namespace tvrn2 {
+namespace {
+
+TEST_F(FileVerificationTest, OnlyARegularFileIsTheInstallerAndNothingElseHoldsTheWatchUp)
+{
+    // A target of size 0: a named pipe or a folder reports that size too, so
+    // only the kind of file tells them apart. Opening a pipe with no writer
+    // would wait for one forever.
+    const VerificationTarget target { "setup.exe", 0, md5Upper("") };
+    const std::filesystem::path path = downloads / target.fileName;
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+    };
+    const std::vector<Case> cases {
+        { "a named pipe", [&] { ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0); } },
+        { "a link to a named pipe",
+            [&] {
+                ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0644), 0);
+                std::filesystem::create_symlink(dir / "pipe", path);
+            } },
+        { "a folder", [&] { std::filesystem::create_directory(path); } },
+        { "a link to nothing", [&] { std::filesystem::create_symlink(dir / "nowhere", path); } },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.make();
+        RecordingView fresh;
+        FileVerification verification(registry, filePath, fresh, target);
+        EXPECT_EQ(verification.OnTimer(), FileVerification::Outcome::Waiting);
+        EXPECT_EQ(verification.OnTimer(), FileVerification::Outcome::Waiting);
+        EXPECT_TRUE(fresh.calls.empty());
+        EXPECT_TRUE(boxes.shown().empty());
+
+        // Once the real file takes the name, the next tick judges it.
+        std::filesystem::remove(path);
+        std::filesystem::remove(dir / "pipe");
+        dir.write("downloads/" + target.fileName, "");
+        EXPECT_EQ(verification.OnTimer(), FileVerification::Outcome::Valid);
+        std::filesystem::remove(path);
+    }
 }
 
 } // namespace

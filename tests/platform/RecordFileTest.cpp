@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <random>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tvrn2 {
@@ -75,6 +76,13 @@ TEST_F(RecordFileTest, FailuresCarryTheirCodes)
 {
     EXPECT_EQ(RecordFile().open((temp / "missing.exe").string()).code, 2);
     EXPECT_EQ(RecordFile().open((temp / "gone/missing.exe").string()).code, 3);
+    // Only a regular file has records; a named pipe with no writer is refused
+    // at once instead of waiting for one.
+    ASSERT_EQ(::mkfifo((temp / "pipe").c_str(), 0644), 0);
+    FileError pipe = RecordFile().open((temp / "pipe").string());
+    EXPECT_EQ(pipe.code, 90);
+    EXPECT_EQ(pipe.systemText, "not a regular file");
+    EXPECT_EQ(RecordFile().open(temp.path().string()).code, 90) << "a folder";
 
     auto path = temp.write("file.bin", randomBytes(5000)).string();
     RecordFile file;
