@@ -207,6 +207,8 @@ WebView::WebView(WebViewOptions options)
     g_signal_connect(m_view, "load-failed", G_CALLBACK(onLoadFailedSignal), this);
     g_signal_connect(m_view, "decide-policy", G_CALLBACK(onDecidePolicy), this);
     g_signal_connect(m_view, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), this);
+    g_signal_connect(
+        webkit_web_view_get_back_forward_list(m_view), "changed", G_CALLBACK(onHistoryChanged), this);
     g_signal_connect(m_finder.get(), "found-text", G_CALLBACK(onFoundText), this);
     g_signal_connect(m_finder.get(), "failed-to-find-text", G_CALLBACK(onFailedToFindText), this);
 }
@@ -214,6 +216,7 @@ WebView::WebView(WebViewOptions options)
 WebView::~WebView()
 {
     g_signal_handlers_disconnect_by_data(m_view, this);
+    g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(m_view), this);
     g_signal_handlers_disconnect_by_data(m_finder.get(), this);
     m_document.reset();
     m_scripts.reset();
@@ -232,10 +235,9 @@ bool WebView::load(const std::string& uri, const std::vector<std::string>& heade
 {
     if (uri.empty())
         return false;
-    m_navigationAccepted = true;
-    m_stopBeforeStart = false;
     if (headers.empty()) {
         webkit_web_view_load_uri(m_view, uri.c_str());
+        navigationAccepted();
         return true;
     }
     auto request = GObjectPtr<WebKitURIRequest>::adopt(webkit_uri_request_new(uri.c_str()));
@@ -250,23 +252,23 @@ bool WebView::load(const std::string& uri, const std::vector<std::string>& heade
         }
     }
     webkit_web_view_load_request(m_view, request.get());
+    navigationAccepted();
     return true;
 }
 
 void WebView::loadHtml(const std::string& html)
 {
-    m_navigationAccepted = true;
-    m_stopBeforeStart = false;
     webkit_web_view_load_html(m_view, html.c_str(), "about:blank");
+    navigationAccepted();
 }
 
 bool WebView::goBack()
 {
     if (!webkit_web_view_can_go_back(m_view))
         return false;
-    m_navigationAccepted = true;
-    m_stopBeforeStart = false;
+    auto* target = webkit_back_forward_list_get_back_item(webkit_web_view_get_back_forward_list(m_view));
     webkit_web_view_go_back(m_view);
+    navigationAccepted(target);
     return true;
 }
 
@@ -274,20 +276,19 @@ bool WebView::goForward()
 {
     if (!webkit_web_view_can_go_forward(m_view))
         return false;
-    m_navigationAccepted = true;
-    m_stopBeforeStart = false;
+    auto* target = webkit_back_forward_list_get_forward_item(webkit_web_view_get_back_forward_list(m_view));
     webkit_web_view_go_forward(m_view);
+    navigationAccepted(target);
     return true;
 }
 
 bool WebView::reload(ReloadMode mode)
 {
-    m_navigationAccepted = true;
-    m_stopBeforeStart = false;
     if (mode == ReloadMode::BypassCache)
         webkit_web_view_reload_bypass_cache(m_view);
     else
         webkit_web_view_reload(m_view);
+    navigationAccepted();
     return true;
 }
 
@@ -295,8 +296,8 @@ bool WebView::stop()
 {
     // The engine only stops a load it has started; one still waiting for its
     // go-ahead would go on, so it is refused when it asks.
-    m_stopBeforeStart = m_navigationAccepted;
-    m_navigationAccepted = false;
+    if (m_pending)
+        m_pending->stopped = true;
     webkit_web_view_stop_loading(m_view);
     return true;
 }
@@ -313,7 +314,26 @@ bool WebView::canGoForward() const
 
 bool WebView::loading() const
 {
-    return m_navigationAccepted || webkit_web_view_is_loading(m_view);
+    return (m_pending && !m_pending->stopped) || webkit_web_view_is_loading(m_view);
+}
+
+void WebView::navigationAccepted(const void* historyItem)
+{
+    // The engine takes the address at once as the view's own, in its own
+    // spelling; its reports about this navigation carry that spelling.
+    const char* uri = webkit_web_view_get_uri(m_view);
+    m_pending = PendingNavigation { uri ? uri : "" };
+    m_pending->historyItem = historyItem;
+}
+
+bool WebView::isPending(const char* uri) const
+{
+    return m_pending && uri && m_pending->uri == uri;
+}
+
+bool WebView::endsPending(const char* uri) const
+{
+    return m_pending && (m_pending->started || isPending(uri));
 }
 
 std::string WebView::uri() const
@@ -486,9 +506,18 @@ void WebView::onLoadChangedSignal(WebKitWebView*, int event, WebView* self)
 {
     // Once a load has started, the engine's own loading state tells. Other
     // reports may still be about an earlier load this one replaced.
-    if (event == WEBKIT_LOAD_STARTED) {
-        self->m_navigationAccepted = false;
-        self->m_stopBeforeStart = false;
+    switch (static_cast<WebKitLoadEvent>(event)) {
+    case WEBKIT_LOAD_STARTED:
+        if (self->m_pending && self->m_pending->underWay)
+            self->m_pending->started = true;
+        break;
+    case WEBKIT_LOAD_REDIRECTED:
+        break;
+    case WEBKIT_LOAD_COMMITTED:
+    case WEBKIT_LOAD_FINISHED:
+        if (self->endsPending(webkit_web_view_get_uri(self->m_view)))
+            self->m_pending.reset();
+        break;
     }
     if (!self->onLoadChanged)
         return;
@@ -513,6 +542,9 @@ void WebView::onLoadChangedSignal(WebKitWebView*, int event, WebView* self)
 int WebView::onLoadFailedSignal(WebKitWebView*, int, const char* uri, void* errorPointer, WebView* self)
 {
     auto* error = static_cast<GError*>(errorPointer);
+    // Failed, cancelled or turned into a download: over either way.
+    if (self->endsPending(uri))
+        self->m_pending.reset();
     // A response turned into a download ends the page load this way; it is no failure.
     if (g_error_matches(
             error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE))
@@ -526,10 +558,17 @@ int WebView::onDecidePolicy(WebKitWebView* view, void* decisionPointer, int type
 {
     auto* decision = static_cast<WebKitPolicyDecision*>(decisionPointer);
     auto policyType = static_cast<WebKitPolicyDecisionType>(type);
-    if (policyType == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && self->m_stopBeforeStart) {
-        self->m_stopBeforeStart = false;
-        webkit_policy_decision_ignore(decision);
-        return TRUE;
+    if (policyType == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) {
+        WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
+            WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+        const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+        if (self->isPending(uri) && self->m_pending->stopped) {
+            self->m_pending.reset();
+            webkit_policy_decision_ignore(decision);
+            return TRUE;
+        }
+        if (self->isPending(uri))
+            self->m_pending->underWay = true;
     }
     if (self->onNavigationRequest && policyType != WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
         WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
@@ -537,12 +576,9 @@ int WebView::onDecidePolicy(WebKitWebView* view, void* decisionPointer, int type
         const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
         if (!self->onNavigationRequest(
                 uri ? uri : "", policyType == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION)) {
-            // A refused navigation never starts a load. The engine does not
-            // say which frame a navigation is for, so a refused frame
-            // navigation also ends the wait; the engine's own state takes
-            // over once the page's load starts.
-            if (policyType == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION)
-                self->m_navigationAccepted = false;
+            // A refused navigation never starts a load.
+            if (policyType == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && self->isPending(uri))
+                self->m_pending.reset();
             webkit_policy_decision_ignore(decision);
             return TRUE;
         }
@@ -582,7 +618,15 @@ int WebView::onDecidePolicy(WebKitWebView* view, void* decisionPointer, int type
 void WebView::onWebProcessTerminated(WebKitWebView*, int, WebView* self)
 {
     // Whatever was under way went with the process.
-    self->m_navigationAccepted = false;
+    self->m_pending.reset();
+}
+
+void WebView::onHistoryChanged(void* list, void*, void*, WebView* self)
+{
+    auto* history = static_cast<WebKitBackForwardList*>(list);
+    if (self->m_pending && self->m_pending->historyItem
+        && webkit_back_forward_list_get_current_item(history) == self->m_pending->historyItem)
+        self->m_pending.reset();
 }
 
 void WebView::onFoundText(void*, unsigned matches, WebView* self)

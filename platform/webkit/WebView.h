@@ -130,6 +130,7 @@ private:
     static int onDecidePolicy(WebKitWebView*, void* decision, int type, WebView* self);
     static void onFoundText(void* controller, unsigned matches, WebView* self);
     static void onWebProcessTerminated(WebKitWebView*, int reason, WebView* self);
+    static void onHistoryChanged(void* list, void* added, void* removed, WebView* self);
     static void onFailedToFindText(void* controller, WebView* self);
     GtkWidget* toplevelWindow() const;
     std::unique_ptr<WaitHold> holdHostEvents();
@@ -144,10 +145,27 @@ private:
     std::unique_ptr<DownloadController> m_downloads;
     std::unique_ptr<ScriptRunner> m_scripts;
     std::unique_ptr<DocumentBridge> m_document;
-    // A navigation was accepted and the engine has not reported it yet.
-    bool m_navigationAccepted { false };
-    // Stopped before the engine started it: the engine would go on with it.
-    bool m_stopBeforeStart { false };
+    // A navigation accepted here whose page the engine has not shown yet, by
+    // its address as the engine spells it. Reports about an earlier load can
+    // still arrive meanwhile (the engine's own loading state goes idle at
+    // their end): only this address's commit, failure or refusal ends it.
+    struct PendingNavigation {
+        std::string uri;
+        // Stopped before it started: refused when it asks to go ahead.
+        bool stopped { false };
+        // The engine asked to go ahead with it; from then on the next load
+        // it starts is this one (under its own address or a redirect's).
+        bool underWay { false };
+        bool started { false };
+        // For a step through the history: the entry it goes to. A step
+        // within one page loads nothing and only moves the history.
+        const void* historyItem { nullptr };
+    };
+    std::optional<PendingNavigation> m_pending;
+    void navigationAccepted(const void* historyItem = nullptr);
+    bool isPending(const char* uri) const;
+    // Whether the engine's report about `uri` ends the pending navigation.
+    bool endsPending(const char* uri) const;
 };
 
 } // namespace tvrn2

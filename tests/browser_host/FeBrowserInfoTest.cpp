@@ -73,6 +73,7 @@ TEST_F(InfoTest, BusyFollowsTheLoad)
 TEST_F(InfoTest, BusyEndsWithEveryWayALoadEnds)
 {
     ASSERT_TRUE(show("/page", "Page", "<p id='here'>x</p>"));
+    server.route("/moved", HttpRoute { .status = 302, .headers = { { "Location", "/page" } } });
     server.route("/held", HttpRoute { .body = test::htmlPage("Held", "h"), .held = true });
     server.route(
         "/file.bin", HttpRoute { .contentType = "application/octet-stream", .body = std::string(1024, 'x') });
@@ -97,6 +98,8 @@ TEST_F(InfoTest, BusyEndsWithEveryWayALoadEnds)
         { "turned into a download", [&] { browser.Load(server.url("/file.bin")); } },
         { "a jump within the page", [&] { browser.Load(server.url("/page#here")); } },
         { "a reload", [&] { browser.RefreshPage(); } },
+        { "a redirect", [&] { browser.Load(server.url("/moved")); } },
+        { "back", [&] { browser.GoBack(); } },
     };
     for (const Case& c : cases) {
         c.begin();
