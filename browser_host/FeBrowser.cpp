@@ -76,8 +76,17 @@ std::string FeBrowser::resolveAddress(std::string_view url, std::string_view cur
     if (address.front() == '!' || lower == "about:blank")
         return std::string(address);
     if (lower.find("www") != std::string::npos || lower.find("http") != std::string::npos
-        || lower.find("ftp") != std::string::npos)
-        return std::string(address);
+        || lower.find("ftp") != std::string::npos) {
+        // The engine takes no address without a scheme, as a user types it
+        // ("www.example.org/page"); a host with a port ("www.example.org:8080")
+        // looks like a scheme but is none.
+        const auto colon = address.find(':');
+        const bool port = colon != std::string_view::npos && colon + 1 < address.size()
+            && address[colon + 1] >= '0' && address[colon + 1] <= '9';
+        if (hasScheme(address) && !port)
+            return std::string(address);
+        return (lower.starts_with("ftp.") ? "ftp://" : "http://") + std::string(address);
+    }
     if (hasScheme(address))
         return std::string(address);
 

@@ -23,8 +23,18 @@ TEST(FeBrowserAddressTest, RewritesLocalAddressesAndLeavesTheRest)
         { "ABOUT:BLANK", "ABOUT:BLANK" },
         { "!anything at all", "!anything at all" },
         { "http://example.com/a", "http://example.com/a" },
-        { "myftpfile.htm", "myftpfile.htm" }, // "ftp" anywhere makes a network address
-        { "docs/www-notes.htm", "docs/www-notes.htm" },
+        // "www", "http" or "ftp" anywhere makes a network address; one typed
+        // without a scheme gets one.
+        { "myftpfile.htm", "http://myftpfile.htm" },
+        { "docs/www-notes.htm", "http://docs/www-notes.htm" },
+        { "www.example.org/page", "http://www.example.org/page" },
+        { "WWW.Example.org  ", "http://WWW.Example.org" },
+        { "www.example.org:8080/a", "http://www.example.org:8080/a" },
+        { "ftp.example.org/pub/x.zip", "ftp://ftp.example.org/pub/x.zip" },
+        { "FTP.example.org", "ftp://FTP.example.org" },
+        { "HTTPS://www.example.org/", "HTTPS://www.example.org/" },
+        { "ftp://ftp.example.org/", "ftp://ftp.example.org/" },
+        { "mailto:www@example.org", "mailto:www@example.org" },
         { "a.htm", "file:///home/u/app/a.htm" },
         { "ab", "file:///home/u/app/ab" },
         { "sub/page.htm  ", "file:///home/u/app/sub/page.htm" },
