@@ -75,8 +75,14 @@ FileVerification::Outcome FileVerification::check()
         stop("Cannot read selected File. |" + codeAndText(size.error));
         return noVerdict();
     }
-    if (size.bytes != m_target.size)
+    if (size.bytes != m_target.size) {
+        // The size moved since the tick looked: a writer is still at work, so
+        // the bytes are no verdict's yet and nothing is deleted.
+        file.close();
+        m_view.setWaitCursor(false);
         stop("XP SP2 File size is not correct.");
+        return noVerdict();
+    }
 
     RecordDigest digest = RecordDigest::of(file, size.bytes, m_md5);
     file.close();

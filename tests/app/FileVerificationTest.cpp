@@ -397,7 +397,7 @@ TEST_F(FileVerificationTest, FirstOpenFailures)
     EXPECT_THROW(verification.OnTimer(), ProgramHalted); // Abort is the default answer
 }
 
-TEST_F(FileVerificationTest, SizeChangedBetweenOpensWarnsAndGoesOn)
+TEST_F(FileVerificationTest, SizeChangedBetweenOpensWarnsAndWaitsForTheWriter)
 {
     auto target = placeFile("twelve bytes");
     FileVerification verification(registry, filePath, view, target);
@@ -407,16 +407,20 @@ TEST_F(FileVerificationTest, SizeChangedBetweenOpensWarnsAndGoesOn)
             dir.write("downloads/setup.exe", "twelve bytes and more");
     };
     boxes.answer(Button::Ignore);
-    EXPECT_EQ(verification.OnTimer(), FileVerification::Outcome::NotValid);
+    EXPECT_EQ(verification.OnTimer(), FileVerification::Outcome::NoVerdict);
     ASSERT_EQ(boxes.shown().size(), 1U);
     EXPECT_EQ(boxes.shown()[0].text, "XP SP2 File size is not correct.");
+    // No verdict on bytes still being written: the file stays, the watch goes on.
+    EXPECT_TRUE(std::filesystem::exists(downloads / "setup.exe"));
+    EXPECT_FALSE(view.timerStopped);
+    EXPECT_EQ(view.status, FileVerification::inProgressText);
+    EXPECT_EQ(view.calls.back(), "status " + std::string(FileVerification::inProgressText));
+
+    // Once the writer is done and the size holds, the file is judged.
+    calls.beforeOpen = nullptr;
+    dir.write("downloads/setup.exe", "twelve bytes");
+    EXPECT_EQ(verification.OnTimer(), FileVerification::Outcome::Valid);
 }
-
-} // namespace
-} // namespace tvrn2
-
-namespace tvrn2 {
-namespace {
 
 TEST_F(FileVerificationTest, OnlyARegularFileIsTheInstallerAndNothingElseHoldsTheWatchUp)
 {
