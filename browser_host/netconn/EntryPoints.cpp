@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <tuple>
 
@@ -64,6 +65,17 @@ std::uint32_t kindOf(const ActiveConnection& active, const SavedConnection* save
             { "802-3-ethernet", "802-11-wireless", "bond", "bridge", "team", "vlan", "infiniband" }))
         return connectionLan;
     return 0;
+}
+
+// What the library dials and hangs up: dial-up kinds only. A wired or
+// wireless network, and whatever is built on one, is the user's own and never
+// taken down or started here.
+bool isDialUp(const SavedConnection& saved)
+{
+    const std::string type = saved.text("connection", "type");
+    if (oneOf(type, { "gsm", "cdma", "pppoe", "adsl" }))
+        return true;
+    return type == "bluetooth" && saved.text("bluetooth", "type") == "dun";
 }
 
 bool proxyInEnvironment()
@@ -122,7 +134,7 @@ struct AutodialChoice {
     std::string device;
 };
 
-// The saved connection the service would bring up by itself: of those a
+// The dial-up connection the service would bring up by itself: of those a
 // device can carry and that may start automatically, the one of highest
 // priority, then the one used last.
 std::optional<AutodialChoice> autodialChoice(NetworkManager& manager)
@@ -132,7 +144,7 @@ std::optional<AutodialChoice> autodialChoice(NetworkManager& manager)
     for (const auto& device : manager.devices()) {
         for (const auto& path : manager.availableConnections(device)) {
             auto saved = manager.savedConnection(path);
-            if (!saved.flag("connection", "autoconnect").value_or(true))
+            if (!isDialUp(saved) || !saved.flag("connection", "autoconnect").value_or(true))
                 continue;
             std::tuple<std::int64_t, std::int64_t> rank {
                 saved.number("connection", "autoconnect-priority").value_or(0),
@@ -209,8 +221,8 @@ TVRN2_NETCONN_EXPORT int InternetAutodial(std::uint32_t, std::intptr_t)
     }
 }
 
-// Takes down the connection the service would start by itself; TRUE also
-// when it is not running.
+// Takes down the dial-up connection the service would start by itself;
+// TRUE also when it is not running or there is none.
 TVRN2_NETCONN_EXPORT int InternetAutodialHangup(std::uint32_t)
 {
     try {
@@ -228,7 +240,8 @@ TVRN2_NETCONN_EXPORT int InternetAutodialHangup(std::uint32_t)
     }
 }
 
-// Brings up the saved connection of the given name and answers its number.
+// Brings up the saved dial-up connection of the given name and answers its
+// number; another kind of connection of that name is not found.
 TVRN2_NETCONN_EXPORT std::uint32_t InternetDial(
     std::intptr_t, const char* name, std::uint32_t, std::uint32_t* connection, std::uint32_t)
 {
@@ -239,7 +252,8 @@ TVRN2_NETCONN_EXPORT std::uint32_t InternetDial(
         NetworkManager manager;
         std::string found;
         for (const auto& path : manager.savedConnectionPaths()) {
-            if (manager.savedConnection(path).text("connection", "id") == name) {
+            auto saved = manager.savedConnection(path);
+            if (saved.text("connection", "id") == name && isDialUp(saved)) {
                 found = path;
                 break;
             }
@@ -259,7 +273,8 @@ TVRN2_NETCONN_EXPORT std::uint32_t InternetDial(
     }
 }
 
-// Takes down the active connection of the given number.
+// Takes down the active dial-up connection of the given number; the number
+// of any other connection is no handle of this library's.
 TVRN2_NETCONN_EXPORT std::uint32_t InternetHangUp(std::uint32_t connection, std::uint32_t)
 {
     if (connection == 0 || connection > INT32_MAX)
@@ -267,11 +282,18 @@ TVRN2_NETCONN_EXPORT std::uint32_t InternetHangUp(std::uint32_t connection, std:
     try {
         NetworkManager manager;
         auto path = activePathOfNumber(connection);
-        auto active = manager.overview().activeConnections;
-        if (std::find(active.begin(), active.end(), path) == active.end())
-            return errorInvalidHandle;
-        manager.deactivate(path);
-        return success;
+        for (const auto& active : manager.activeConnections(manager.overview())) {
+            if (active.path != path)
+                continue;
+            std::optional<SavedConnection> saved;
+            if (!active.savedConnection.empty() && active.savedConnection != "/")
+                saved = manager.savedConnection(active.savedConnection);
+            if (!saved || !isDialUp(*saved))
+                return errorInvalidHandle;
+            manager.deactivate(path);
+            return success;
+        }
+        return errorInvalidHandle;
     } catch (...) {
         return errorServiceUnavailable;
     }

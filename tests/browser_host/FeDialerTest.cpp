@@ -277,8 +277,11 @@ protected:
             "{'connection': {'id': <'Mobile'>, 'type': <'gsm'>, 'autoconnect': <false>}}");
         backup = mock->addConnection(
             "{'connection': {'id': <'Backup'>, 'type': <'cdma'>, 'autoconnect': <false>}}");
+        // An automatic dial-up connection below the wired one in priority.
+        dialUp = mock->addConnection("{'connection': {'id': <'Dial-up'>, 'type': <'pppoe'>, "
+                                     "'autoconnect': <true>, 'autoconnect-priority': <-5>}}");
         device = mock->addEthernetDevice("eth0");
-        mock->setAvailable(device, { wired });
+        mock->setAvailable(device, { wired, dialUp });
         mock->clearCalls();
     }
     void TearDown() override
@@ -295,7 +298,7 @@ protected:
               { "HTTPS_PROXY", std::nullopt }, { "all_proxy", std::nullopt }, { "ALL_PROXY", std::nullopt } };
     PointedConnectionLibrary library { TVRN2_NETCONN_LIBRARY };
     std::unique_ptr<MockNetworkManager> mock;
-    std::string device, wired, mobile, backup;
+    std::string device, wired, mobile, backup, dialUp;
 };
 
 TEST_F(FeDialerNetworkManagerTest, ConnectedStateFollowsTheActiveConnections)
@@ -472,8 +475,9 @@ TEST_F(FeDialerNetworkManagerTest, AutodialActsOnTheAutomaticConnection)
     FeDialer dialer;
     mock->setState(MockNetworkManager::disconnected);
     EXPECT_EQ(dialer.DialDefaultInternetConnection(), 0);
-    EXPECT_EQ(mock->callsOf("ActivateConnection"), (std::vector<std::string> { wired }));
-    EXPECT_EQ(active(), (std::vector<std::string> { "Wired office" }));
+    // The wired connection ranks first but is no dial-up connection.
+    EXPECT_EQ(mock->callsOf("ActivateConnection"), (std::vector<std::string> { dialUp }));
+    EXPECT_EQ(active(), (std::vector<std::string> { "Dial-up" }));
 
     // Online already: nothing to dial.
     mock->setState(MockNetworkManager::connectedGlobal);
@@ -482,11 +486,18 @@ TEST_F(FeDialerNetworkManagerTest, AutodialActsOnTheAutomaticConnection)
     EXPECT_TRUE(mock->callsOf("ActivateConnection").empty());
 
     ASSERT_EQ(dialer.DialNamedInternetConnection("Mobile"), 0);
+    mock->activate(wired, device);
     EXPECT_EQ(dialer.HangUpInternetConnection(), 0);
-    EXPECT_EQ(active(), (std::vector<std::string> { "Mobile" })) << "only the automatic connection goes";
+    EXPECT_EQ(active(), (std::vector<std::string> { "Mobile", "Wired office" }))
+        << "only the automatic dial-up connection goes; the user's network stays";
 
-    // Nothing the service would start by itself.
-    mock->setAvailable(device, {});
+    // A wired connection is not dialled by its name either.
+    mock->clearCalls();
+    EXPECT_EQ(dialer.DialNamedInternetConnection("Wired office"), FeDialer::callFailed);
+    EXPECT_TRUE(mock->callsOf("ActivateConnection").empty());
+
+    // No dial-up connection the service would start by itself.
+    mock->setAvailable(device, { wired });
     mock->setState(MockNetworkManager::disconnected);
     EXPECT_EQ(dialer.DialDefaultInternetConnection(), FeDialer::callFailed);
 }
@@ -512,6 +523,16 @@ TEST_F(FeDialerNetworkManagerTest, ConnectionActionRunsAFreshSilentDialer)
     EXPECT_EQ(master.IsOnline(), 1);
     EXPECT_EQ(master.ConnectionAction(4, "Mobile"), 0);
     EXPECT_EQ(active(), (std::vector<std::string> { "Mobile" })) << "the redial's connection is hung up";
+
+    // Online through the wired network: a redial restarts nothing.
+    mock->deactivateAll();
+    DunQ().clear();
+    mock->setPrimaryConnection(mock->activate(wired, device));
+    mock->clearCalls();
+    EXPECT_EQ(master.ConnectionAction(5, ""), FeDialer::callFailed);
+    EXPECT_TRUE(mock->callsOf("ActivateConnection").empty());
+    EXPECT_TRUE(mock->callsOf("DeactivateConnection").empty());
+    EXPECT_EQ(active(), (std::vector<std::string> { "Wired office" }));
     EXPECT_TRUE(output.lines().empty());
     EXPECT_EQ(library.releases, library.loads);
 }
@@ -525,16 +546,18 @@ TEST_F(FeDialerNetworkManagerTest, KillHangsUpExactlyAsConfigured)
         Names left;
         std::size_t records;
     } cases[] = {
-        { 0, 0, MockNetworkManager::connectedGlobal, { "Wired office", "Mobile" }, 1 },
-        { 1, 0, MockNetworkManager::disconnected, { "Wired office", "Mobile" }, 1 },
-        { 1, 1, MockNetworkManager::connectedGlobal, { "Mobile" }, 1 },
-        { 1, 2, MockNetworkManager::connectedGlobal, { "Wired office" }, 0 },
-        { 1, 0, MockNetworkManager::connectedGlobal, {}, 0 },
+        { 0, 0, MockNetworkManager::connectedGlobal, { "Wired office", "Dial-up", "Mobile" }, 1 },
+        { 1, 0, MockNetworkManager::disconnected, { "Wired office", "Dial-up", "Mobile" }, 1 },
+        { 1, 1, MockNetworkManager::connectedGlobal, { "Wired office", "Mobile" }, 1 },
+        { 1, 2, MockNetworkManager::connectedGlobal, { "Wired office", "Dial-up" }, 0 },
+        { 1, 0, MockNetworkManager::connectedGlobal, { "Wired office" }, 0 },
     };
+    // The wired connection is the user's own: no way out takes it down.
     for (const auto& c : cases) {
         mock->deactivateAll();
         DunQ().clear();
         mock->activate(wired, device);
+        mock->activate(dialUp, device);
         FeMaster dialling;
         ASSERT_EQ(dialling.ConnectionAction(2, "Mobile"), 0);
         mock->setState(c.state);
