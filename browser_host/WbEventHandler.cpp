@@ -18,7 +18,7 @@ std::string textArgument(const std::vector<JsValue>& parameters, std::size_t pos
     const JsValue& value = parameters[position];
     switch (value.kind()) {
     case JsValue::Kind::String:
-        return std::string(clip(std::string_view(value.text()).substr(0, 255)));
+        return std::string(clip(cutAtCharacter(value.text(), 255)));
     case JsValue::Kind::Number:
         return std::to_string(static_cast<long long>(value.toNumber()));
     case JsValue::Kind::Boolean:

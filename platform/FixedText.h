@@ -23,10 +23,33 @@ inline std::string_view trim(std::string_view text)
     return clip(text.substr(begin));
 }
 
+// The length of the longest prefix of `text` within `limit` bytes that ends
+// on a whole UTF-8 character: a cut never leaves half a character behind.
+// Text that is not UTF-8 where the cut falls is cut at the limit.
+inline std::size_t wholeCharacterCut(std::string_view text, std::size_t limit)
+{
+    if (text.size() <= limit)
+        return text.size();
+    auto continuation = [&](std::size_t at) { return (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80; };
+    // The first byte left out continues a character: back up to its lead
+    // byte (a character has at most three continuation bytes).
+    std::size_t start = limit;
+    while (start > 0 && limit - start < 3 && continuation(start))
+        --start;
+    const bool lead = (static_cast<unsigned char>(text[start]) & 0xC0) == 0xC0;
+    return start < limit && lead ? start : limit;
+}
+
+// The same cut as a view.
+inline std::string_view cutAtCharacter(std::string_view text, std::size_t limit)
+{
+    return text.substr(0, wholeCharacterCut(text, limit));
+}
+
 // A text field of fixed capacity. Values longer than the capacity are cut on
-// assignment, so a field never holds more than its record layout allows.
-template <std::size_t Capacity>
-class FixedText {
+// assignment, at the last whole character, so a field never holds more than
+// its record layout allows.
+template <std::size_t Capacity> class FixedText {
 public:
     static constexpr std::size_t capacity = Capacity;
 
@@ -43,7 +66,7 @@ public:
     FixedText& operator=(const char* value) { return *this = std::string_view(value ? value : ""); }
     FixedText& operator=(const std::string& value) { return *this = std::string_view(value); }
 
-    void assign(std::string_view value) { m_text.assign(value.substr(0, std::min(value.size(), Capacity))); }
+    void assign(std::string_view value) { m_text.assign(cutAtCharacter(value, Capacity)); }
     void clear() { m_text.clear(); }
 
     // The value as stored (cut to the capacity, trailing blanks kept).
@@ -55,7 +78,10 @@ public:
     // The field as laid out in a blank-padded record: exactly Capacity bytes.
     std::string padded() const { return m_text + std::string(Capacity - m_text.size(), ' '); }
 
-    friend bool operator==(const FixedText& a, const FixedText& b) { return clip(a.m_text) == clip(b.m_text); }
+    friend bool operator==(const FixedText& a, const FixedText& b)
+    {
+        return clip(a.m_text) == clip(b.m_text);
+    }
     friend bool operator==(const FixedText& a, std::string_view b) { return clip(a.m_text) == clip(b); }
     friend bool operator==(const FixedText& a, const char* b) { return a == std::string_view(b ? b : ""); }
 
@@ -64,11 +90,9 @@ private:
 };
 
 // STRING(n): n bytes padded with blanks.
-template <std::size_t Bytes>
-using PaddedString = FixedText<Bytes>;
+template <std::size_t Bytes> using PaddedString = FixedText<Bytes>;
 
 // CSTRING(n): n bytes holding NUL-terminated text, so at most n - 1 characters.
-template <std::size_t Bytes>
-using CString = FixedText<Bytes - 1>;
+template <std::size_t Bytes> using CString = FixedText<Bytes - 1>;
 
 } // namespace tvrn2

@@ -18,6 +18,35 @@ TEST(FixedTextTest, CutsOnAssignmentAndClipsOnRead)
     EXPECT_EQ(trim("  x y  "), "x y");
 }
 
+TEST(FixedTextTest, CutsAtTheLastWholeCharacter)
+{
+    // "é" is two bytes, "€" three, "𝄞" four.
+    struct Case {
+        std::string text;
+        std::size_t limit;
+        std::string kept;
+    };
+    const Case cases[] = {
+        { "abcé", 4, "abc" }, // the limit falls inside "é"
+        { "abcé", 5, "abcé" },
+        { "ab€x", 3, "ab" },
+        { "ab€x", 4, "ab" },
+        { "ab€x", 5, "ab€" },
+        { "a𝄞", 4, "a" },
+        { "a𝄞", 5, "a𝄞" },
+        { "éé", 1, "" },
+        { "abc", 2, "ab" },
+        // Bytes that are no UTF-8 are cut where the limit says.
+        { "ab\x80\x80\x80\x80x", 4, "ab\x80\x80" },
+        { "ab\xE9x", 3, "ab\xE9" },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(cutAtCharacter(c.text, c.limit), c.kept) << c.text << " at " << c.limit;
+
+    CString<5> field = "abcé"; // four bytes of room
+    EXPECT_EQ(field.raw(), "abc");
+}
+
 TEST(ScriptedMessageBoxesTest, AnswersFromScriptThenWithDefault)
 {
     ScriptedMessageBoxes boxes;
