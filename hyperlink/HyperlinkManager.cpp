@@ -407,10 +407,10 @@ void HyperlinkManager::TakeEvent()
     if (c && (takesOwnMouse(c->kind()))) {
         if (c->kind() == ControlKind::Region && ctl > OverlayOffset)
             ctl -= OverlayOffset;
-        for (std::size_t i = 0; i < ItemQ.size(); ++i) {
-            if (ItemQ[i].Control == ctl)
-                handleItem(i, ctl);
-        }
+        // The record found first is handled, once, however often the
+        // control was registered.
+        if (auto index = findItem(ctl))
+            handleItem(*index, ctl);
     } else if (c && isList(c->kind())) {
         if (m_window.event() == Event::Accepted) {
             m_window.display();

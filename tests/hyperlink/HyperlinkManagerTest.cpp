@@ -270,6 +270,13 @@ TEST_F(HyperlinkManagerTest, LinkLaunchesOnTheEventItWasRegisteredFor)
     runEvents();
     EXPECT_EQ(desktop.opened.back(), "www.other.example");
     EXPECT_EQ(desktop.opened.size(), 2u);
+
+    // A control registered twice launches its first record, once.
+    m.AddItem(other, "www.second.example", std::nullopt, std::nullopt, 1 << 1);
+    window.inputClick(other);
+    runEvents();
+    EXPECT_EQ(desktop.opened,
+        (std::vector<std::string> { "www.example.com", "www.other.example", "www.other.example" }));
 }
 
 TEST_F(HyperlinkManagerTest, EntryWithTheMouseAlertedLaunchesOnlyOnceItHasTheFocus)
