@@ -253,6 +253,10 @@ std::string FeBrowser::GetElementQ(std::string_view tagName, std::string_view na
                     DebugTrace("GetElementQ - Matched the name we were looking for", 2);
                 bool chosen = nameMatch && selected();
                 bool checkbox = kind == "input" && toLowerAscii(element->type) == "checkbox";
+                // Type and state are read before the walk acts on the element;
+                // only its value is read again afterwards.
+                const std::string typeBefore = element->type;
+                const bool checkedBefore = element->checked;
                 if (chosen && clickable) {
                     if (kind == "input" && *updateValue == clickButton) {
                         if (buttonClicked) {
@@ -282,9 +286,9 @@ std::string FeBrowser::GetElementQ(std::string_view tagName, std::string_view na
                         break;
                 }
                 if (kind != "file")
-                    info.ELEMENTTYPE = element->type;
+                    info.ELEMENTTYPE = typeBefore;
                 if (checkbox)
-                    info.CHECKEDSTATUS = element->checked ? 1 : 0;
+                    info.CHECKEDSTATUS = checkedBefore ? 1 : 0;
                 info.ELEMENTVALUE = element->value;
                 if (nameMatch && returnValue != 0 && kind != "file") {
                     GETELEMENTQRESULT = info.ELEMENTVALUE.clipped();

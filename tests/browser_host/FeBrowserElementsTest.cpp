@@ -146,6 +146,21 @@ TEST_F(ElementsTest, TheWalkSeesWhatPageScriptsChangeAfterAWrite)
     EXPECT_EQ(queue[1].ElementValue, "new!");
 }
 
+TEST_F(ElementsTest, QueueRowsShowTheCheckedStateFromBeforeTheWalkActed)
+{
+    ASSERT_TRUE(show("/tick", "Tick",
+        "<input type='checkbox' name='c' value='on'><input type='checkbox' name='d' checked>"));
+    ElementQueue ticking, clearing;
+    browser.GetElementQ("input", "c", "1", "", &ticking, 0, 0, 0, 0, 0);
+    browser.GetElementQ("input", "d", "0", "", &clearing, 0, 0, 0, 0, 0);
+    ASSERT_EQ(ticking.size(), 2u);
+    ASSERT_EQ(clearing.size(), 2u);
+    EXPECT_EQ(ticking[0].ElementType, "checkbox");
+    EXPECT_EQ(ticking[0].CheckedStatus, 0) << "ticked by the walk, found clear";
+    EXPECT_EQ(clearing[1].CheckedStatus, 1) << "cleared by the walk, found ticked";
+    EXPECT_EQ(evaluate("[...document.querySelectorAll('input')].map(e => e.checked).join()"), "true,false");
+}
+
 TEST_F(ElementsTest, AFillByNameFollowsNamesThePageChangesAfterAWrite)
 {
     // Writing the first field renames the second to the wanted name and the
