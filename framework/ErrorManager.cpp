@@ -2,6 +2,7 @@
 
 #include "framework/DefaultErrors.h"
 #include "platform/Event.h"
+#include "platform/Files.h"
 #include "platform/Halt.h"
 #include "platform/HistoryListView.h"
 #include "platform/SystemInfo.h"
@@ -331,9 +332,20 @@ void ErrorManager::NoteFile(std::string_view name)
     FILENAME = clip(name);
 }
 
+ErrorState ErrorManager::platformErrorState()
+{
+    // The runtime's error state is that of the last file operation that
+    // failed: its code and text, and the system's own number and text as the
+    // file driver's.
+    const FileError& failure = lastFileError();
+    if (!failure)
+        return {};
+    return { failure.code, failure.text, std::to_string(failure.systemCode), failure.systemText };
+}
+
 void ErrorManager::SaveErrorState()
 {
-    ErrorState state = m_errorSource ? m_errorSource() : ErrorState {};
+    ErrorState state = m_errorSource ? m_errorSource() : platformErrorState();
     SAVEERRORCODE = state.code;
     SAVEERROR = clip(state.text);
     SAVEFILEERRORCODE = clip(state.fileErrorCode);

@@ -91,8 +91,10 @@ public:
 
     // The substituted text of the entry the last Dispatch or Ask selected.
     std::string substitutedText() const;
-    // Where SaveErrorState takes the current error from.
+    // Where SaveErrorState takes the current error from; by default the
+    // platform's last file failure (platformErrorState).
     void setErrorSource(std::function<ErrorState()> source) { m_errorSource = std::move(source); }
+    static ErrorState platformErrorState();
 
     const std::vector<ErrorEntry>* errors() const { return ERRORS.get(); }
     const std::vector<HistoryEntry>* history() const { return HISTORY.get(); }

@@ -76,6 +76,16 @@ std::string_view fileErrorText(int code)
     }
 }
 
+namespace {
+// Per thread, as a runtime keeps its error state: another thread's failure
+// never shows up in this one's report.
+FileError& lastFailure()
+{
+    thread_local FileError failure;
+    return failure;
+}
+} // namespace
+
 FileError fileErrorFromErrno(int error, std::string_view path)
 {
     int code = FileErrorCode::FileSystemError;
@@ -101,7 +111,14 @@ FileError fileErrorFromErrno(int error, std::string_view path)
     default:
         break;
     }
-    return { code, std::string(fileErrorText(code)), error, std::strerror(error) };
+    FileError failure { code, std::string(fileErrorText(code)), error, std::strerror(error) };
+    lastFailure() = failure;
+    return failure;
+}
+
+const FileError& lastFileError()
+{
+    return lastFailure();
 }
 
 bool fileExists(const std::string& path)

@@ -35,6 +35,10 @@ struct FileError {
 // folder that should hold `path` is itself missing, "File Not Found" otherwise.
 FileError fileErrorFromErrno(int error, std::string_view path = {});
 
+// The most recent file failure of this thread, as mapped above; none before
+// the first. Error reports take their codes and texts from it.
+const FileError& lastFileError();
+
 // True when something other than a folder exists under that name.
 bool fileExists(const std::string& path);
 

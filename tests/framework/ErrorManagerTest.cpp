@@ -1,6 +1,7 @@
 #include "framework/ErrorManager.h"
 
 #include "framework/DefaultErrors.h"
+#include "platform/Files.h"
 #include "platform/Halt.h"
 #include "platform/HistoryListView.h"
 #include "tests/support/TestSupport.h"
@@ -189,6 +190,21 @@ TEST_F(ErrorManagerTest, ErrorTextUsesTheFileDriverForCodeNinety)
     ASSERT_EQ(boxes.shown().size(), 2U);
     EXPECT_EQ(boxes.shown()[0].text, "No space left on device (28)");
     EXPECT_EQ(boxes.shown()[1].text, "Access Denied (5)");
+}
+
+TEST_F(ErrorManagerTest, WithoutASourceTheLastFileFailureFillsTheError)
+{
+    addEntries({ { 501, 5, "T", "%ErrorCode|%Error|%ErrorText|%FileErrorCode|%FileError" } });
+    test::TempDir dir;
+    // A real failure of the file layer: a file that is not there, then a
+    // folder where a file should be written.
+    EXPECT_TRUE(fileSize((dir / "missing.dat").string()).error);
+    errors.Report(501);
+    ASSERT_TRUE(appendToFile((dir / "no" / "such" / "folder.dat").string(), "x"));
+    errors.Report(501);
+    ASSERT_EQ(boxes.shown().size(), 2U);
+    EXPECT_EQ(boxes.shown()[0].text, "2|File Not Found|File Not Found (2)|2|No such file or directory");
+    EXPECT_EQ(boxes.shown()[1].text, "3|Path Not Found|Path Not Found (3)|2|No such file or directory");
 }
 
 TEST_F(ErrorManagerTest, SubstitutesAllPlaceholdersIgnoringCase)
