@@ -53,10 +53,7 @@ public:
 // open of a downloaded file. Other files (the registry store) are left alone.
 class ScriptedSysCalls final : public SysCalls {
 public:
-    ScriptedSysCalls()
-        : m_previous(setSysCalls(this))
-    { }
-    ~ScriptedSysCalls() override { setSysCalls(m_previous); }
+    ScriptedSysCalls() = default;
     ScriptedSysCalls(const ScriptedSysCalls&) = delete;
     ScriptedSysCalls& operator=(const ScriptedSysCalls&) = delete;
 
@@ -91,7 +88,7 @@ public:
     std::function<void(int)> beforeOpen;
 
 private:
-    SysCalls* m_previous;
+    ScopedSysCalls m_installed { *this };
 };
 
 std::string md5Upper(std::string_view data)
@@ -129,17 +126,12 @@ class FileVerificationTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        m_previousBoxes = setMessageBoxes(&boxes);
         std::filesystem::create_directories(downloads);
         setDownloadDirectory(downloads.string());
         registry.QUIETMODE = 1;
         registry.Init();
     }
-    void TearDown() override
-    {
-        registry.Kill();
-        setMessageBoxes(m_previousBoxes);
-    }
+    void TearDown() override { registry.Kill(); }
 
     void setDownloadDirectory(const std::string& directory)
     {
@@ -165,12 +157,10 @@ protected:
     test::ScopedEnv config { "XDG_CONFIG_HOME", (dir / "config").string() };
     std::filesystem::path downloads = dir / "downloads";
     ScriptedMessageBoxes boxes;
+    ScopedMessageBoxes installedBoxes { boxes };
     RegistryReader registry;
     CString<256> filePath;
     RecordingView view;
-
-private:
-    MessageBoxes* m_previousBoxes { nullptr };
 };
 
 TEST(FileVerificationConstantsTest, InstallerTargetIsTheProductsFile)

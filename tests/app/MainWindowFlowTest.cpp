@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <optional>
 #include <vector>
 
 namespace tvrn2 {
@@ -75,8 +76,9 @@ protected:
     {
         TVRN2_NEED_DISPLAY(GtkBackend::available());
         backend = std::make_unique<GtkBackend>();
-        m_previousDialogs = setDialogs(&dialogs);
-        m_previousBoxes = setMessageBoxes(&boxes);
+        // Over the backend's own dialogs and boxes.
+        installedDialogs.emplace(dialogs);
+        installedBoxes.emplace(boxes);
         server.route("/tvrn2tavrin.htm", homePage);
         server.route("/typed.htm", "<html><head><title>Typed</title></head><body>typed</body></html>");
         settings.addresses.homePage = server.url("/tvrn2tavrin.htm");
@@ -89,9 +91,9 @@ protected:
         MainWindowFixture::TearDown();
         if (!backend)
             return;
-        setDialogs(m_previousDialogs);
-        setMessageBoxes(m_previousBoxes);
         server.stop();
+        installedBoxes.reset();
+        installedDialogs.reset();
         backend.reset();
     }
 
@@ -160,10 +162,8 @@ protected:
     test::HttpTestServer server;
     ScriptedDialogs dialogs;
     ScriptedMessageBoxes boxes;
-
-private:
-    Dialogs* m_previousDialogs { nullptr };
-    MessageBoxes* m_previousBoxes { nullptr };
+    std::optional<ScopedDialogs> installedDialogs;
+    std::optional<ScopedMessageBoxes> installedBoxes;
 };
 
 TEST_F(MainWindowFlowTest, InstallerThatFailsItsDigestIsShownAndDeleted)

@@ -70,15 +70,11 @@ protected:
     {
         settings.addresses = { "http://home.invalid/tvrn2tavrin.htm", "http://files.invalid/setup.exe",
             "mailto:\"Help\"%20<help@home.invalid>?subject=Tavrin%20Support" };
-        m_previousDialogs = setDialogs(&dialogs);
-        m_previousBoxes = setMessageBoxes(&boxes);
         loop.setLimits(std::chrono::hours(1), 200'000);
     }
     void TearDown() override
     {
         MainWindowFixture::TearDown();
-        setDialogs(m_previousDialogs);
-        setMessageBoxes(m_previousBoxes);
         std::error_code ignored;
         fs::current_path(m_startFolder, ignored);
     }
@@ -100,12 +96,12 @@ protected:
     HeadlessEventLoop loop;
     ScopedEventLoop scopedLoop { loop };
     RecordingDialogs dialogs;
+    ScopedDialogs installedDialogs { dialogs };
     ScriptedMessageBoxes boxes;
+    ScopedMessageBoxes installedBoxes { boxes };
     RecordingDesktop desktop;
 
 private:
-    Dialogs* m_previousDialogs { nullptr };
-    MessageBoxes* m_previousBoxes { nullptr };
     fs::path m_startFolder = fs::current_path();
 };
 

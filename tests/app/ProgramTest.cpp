@@ -72,9 +72,6 @@ private:
 
 class ProgramTest : public testing::Test {
 protected:
-    void SetUp() override { m_previousBoxes = setMessageBoxes(&boxes); }
-    void TearDown() override { setMessageBoxes(m_previousBoxes); }
-
     static void storeDrag(const char* value)
     {
         HKEY key = 0;
@@ -100,9 +97,7 @@ protected:
     test::TempDir dir;
     test::ScopedEnv config { "XDG_CONFIG_HOME", dir.path().string() };
     ScriptedMessageBoxes boxes;
-
-private:
-    MessageBoxes* m_previousBoxes { nullptr };
+    ScopedMessageBoxes installedBoxes { boxes };
 };
 
 TEST_F(ProgramTest, RunsMainWithTheObjectsReadyAndTheDragOptionOff)

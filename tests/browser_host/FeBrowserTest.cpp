@@ -59,16 +59,8 @@ TEST(FeBrowserAddressTest, RewritesLocalAddressesAndLeavesTheRest)
 
 class FeBrowserHeadlessTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ObjectQ().clear();
-        previousBoxes = setMessageBoxes(&boxes);
-    }
-    void TearDown() override
-    {
-        setMessageBoxes(previousBoxes);
-        ObjectQ().clear();
-    }
+    void SetUp() override { ObjectQ().clear(); }
+    void TearDown() override { ObjectQ().clear(); }
 
     std::string registryValue(std::string_view name)
     {
@@ -80,7 +72,7 @@ protected:
     test::TempDir config;
     test::ScopedEnv configHome { "XDG_CONFIG_HOME", config.path().string() };
     ScriptedMessageBoxes boxes;
-    MessageBoxes* previousBoxes { nullptr };
+    ScopedMessageBoxes installedBoxes { boxes };
 };
 
 TEST_F(FeBrowserHeadlessTest, UpdateWritesThePageSetupWithoutAControl)

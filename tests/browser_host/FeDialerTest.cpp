@@ -41,9 +41,7 @@ public:
     explicit PointedConnectionLibrary(std::string path, bool failRelease = false)
         : m_path(std::move(path))
         , m_failRelease(failRelease)
-        , m_previous(setConnectionLibrary(this))
     { }
-    ~PointedConnectionLibrary() override { setConnectionLibrary(m_previous); }
     PointedConnectionLibrary(const PointedConnectionLibrary&) = delete;
     PointedConnectionLibrary& operator=(const PointedConnectionLibrary&) = delete;
 
@@ -65,7 +63,7 @@ public:
 private:
     std::string m_path;
     bool m_failRelease;
-    ConnectionLibrary* m_previous;
+    ScopedConnectionLibrary m_installed { *this };
 };
 
 // Every operation that takes the result code, as one table.

@@ -49,7 +49,7 @@ TEST(FeMasterColours, ColorToHexWritesRedGreenBlue)
 TEST(FeMasterColours, PickColorAsksTheColourDialog)
 {
     ScriptedDialogs scripted;
-    auto* previous = setDialogs(&scripted);
+    ScopedDialogs installed { scripted };
     FeMaster master;
     master.DEBUGGING = 1;
     master.CLASSINSTANCENUMBER = 4;
@@ -66,7 +66,6 @@ TEST(FeMasterColours, PickColorAsksTheColourDialog)
     EXPECT_EQ(output.lines(),
         (std::vector<std::string> { "FE [4] : FeMaster::PickColor - returning #0080FF\r\n",
             "FE [4] : FeMaster::PickColor - returning\r\n" }));
-    setDialogs(previous);
 }
 
 TEST(FeMasterFiles, SaveStringToFileWritesBlankFilledRecords)

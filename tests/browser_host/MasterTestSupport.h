@@ -36,17 +36,10 @@ private:
 // Installs scripted message boxes for one scope.
 class ScopedBoxes {
 public:
-    ScopedBoxes()
-        : m_previous(setMessageBoxes(&boxes))
-    { }
-    ~ScopedBoxes() { setMessageBoxes(m_previous); }
-    ScopedBoxes(const ScopedBoxes&) = delete;
-    ScopedBoxes& operator=(const ScopedBoxes&) = delete;
-
     ScriptedMessageBoxes boxes;
 
 private:
-    MessageBoxes* m_previous;
+    ScopedMessageBoxes m_installed { boxes };
 };
 
 // A master whose registry reads, connected state and connection actions

@@ -96,9 +96,7 @@ class TracingSink final : public DebugSink {
 public:
     explicit TracingSink(TraceLog& log)
         : m_log(log)
-        , m_previous(setDebugSink(this))
     { }
-    ~TracingSink() { setDebugSink(m_previous); }
     void write(std::string_view text) override
     {
         seen.emplace_back(text);
@@ -108,7 +106,7 @@ public:
 
 private:
     TraceLog& m_log;
-    DebugSink* m_previous;
+    ScopedDebugSink m_installed { *this };
 };
 
 TEST(TraceLog, ALineProducedWhileWritingOneIsDropped)

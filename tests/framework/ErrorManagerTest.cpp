@@ -33,18 +33,8 @@ std::vector<std::uint8_t> packTable(
 
 class ErrorManagerTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_previousBoxes = setMessageBoxes(&boxes);
-        m_previousHistory = setHistoryListView(&historyView);
-        errors.Init();
-    }
-    void TearDown() override
-    {
-        errors.Kill();
-        setMessageBoxes(m_previousBoxes);
-        setHistoryListView(m_previousHistory);
-    }
+    void SetUp() override { errors.Init(); }
+    void TearDown() override { errors.Kill(); }
 
     void addEntries(const std::vector<std::tuple<int, int, std::string, std::string>>& entries)
     {
@@ -58,12 +48,10 @@ protected:
     }
 
     ScriptedMessageBoxes boxes;
+    ScopedMessageBoxes installedBoxes { boxes };
     RecordingHistoryListView historyView;
+    ScopedHistoryListView installedHistoryView { historyView };
     ErrorManager errors;
-
-private:
-    MessageBoxes* m_previousBoxes { nullptr };
-    HistoryListView* m_previousHistory { nullptr };
 };
 
 TEST_F(ErrorManagerTest, LoadsTheBuiltInTableInOrder)

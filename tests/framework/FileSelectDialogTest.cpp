@@ -32,24 +32,19 @@ class FileSelectDialogTest : public ::testing::Test {
 protected:
     FileSelectDialogTest()
         : m_start(fs::current_path())
-        , m_previous(setDialogs(&dialogs))
     {
         fs::create_directories(temp / "downloads");
         fs::create_directories(temp / "start");
         fs::current_path(temp / "start");
     }
-    ~FileSelectDialogTest() override
-    {
-        setDialogs(m_previous);
-        fs::current_path(m_start);
-    }
+    ~FileSelectDialogTest() override { fs::current_path(m_start); }
 
     test::TempDir temp;
     WatchingDialogs dialogs;
+    ScopedDialogs installedDialogs { dialogs };
 
 private:
     fs::path m_start;
-    Dialogs* m_previous;
 };
 
 TEST_F(FileSelectDialogTest, AsksInTheDefaultFolderAndRestoresTheWorkingDirectory)

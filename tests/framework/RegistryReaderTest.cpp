@@ -12,16 +12,8 @@ namespace {
 
 class RegistryReaderTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_previousBoxes = setMessageBoxes(&boxes);
-        reader.Init();
-    }
-    void TearDown() override
-    {
-        reader.Kill();
-        setMessageBoxes(m_previousBoxes);
-    }
+    void SetUp() override { reader.Init(); }
+    void TearDown() override { reader.Kill(); }
 
     void setValue(
         const std::string& keyPath, const std::string& name, std::uint32_t type, const std::string& data)
@@ -41,10 +33,8 @@ protected:
     test::TempDir dir;
     test::ScopedEnv config { "XDG_CONFIG_HOME", dir.path().string() };
     ScriptedMessageBoxes boxes;
+    ScopedMessageBoxes installedBoxes { boxes };
     RegistryReader reader;
-
-private:
-    MessageBoxes* m_previousBoxes { nullptr };
 };
 
 TEST_F(RegistryReaderTest, FindsTheValueIgnoringCaseAndTrailingBlanks)

@@ -67,13 +67,11 @@ protected:
         test::TestDesktop::removeRegistry();
         // The watchdog: a run that does not settle fails instead of hanging.
         loop.setLimits(std::chrono::seconds(60), 10'000);
-        previousBoxes = setMessageBoxes(&boxes);
         window.open();
     }
 
     void TearDown() override
     {
-        setMessageBoxes(previousBoxes);
         test::TestDesktop::removeRegistry();
         test::useCommandLine({});
     }
@@ -126,7 +124,7 @@ protected:
     HeadlessEventLoop loop;
     ScopedEventLoop scopedLoop { loop };
     ScriptedMessageBoxes boxes;
-    MessageBoxes* previousBoxes { nullptr };
+    ScopedMessageBoxes installedBoxes { boxes };
     Window window { "Links", { 0, 0, 300, 200 } };
     RecordingLinkDesktop desktop;
     std::unique_ptr<OwnedManager> manager;

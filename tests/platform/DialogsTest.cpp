@@ -4,6 +4,7 @@
 #include "platform/WaitCursor.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace tvrn2 {
 namespace {
@@ -29,8 +30,11 @@ TEST(FilterList, SplitsPairsAndPatterns)
 
 TEST(ScriptedDialogs, AnswersInOrderAndCancelsWhenTheScriptRunsOut)
 {
+    Dialogs* const before = &dialogs();
     ScriptedDialogs scripted;
-    auto* previous = setDialogs(&scripted);
+    std::optional<ScopedDialogs> installed;
+    installed.emplace(scripted);
+    EXPECT_EQ(installed->previous(), before);
     scripted.answerFile("/tmp/a.exe");
     scripted.cancelFile();
     scripted.answerColour(0x0000FF);
@@ -49,8 +53,9 @@ TEST(ScriptedDialogs, AnswersInOrderAndCancelsWhenTheScriptRunsOut)
     EXPECT_EQ(scripted.fileRequests()[0].flags, FileFlag::LongNames);
     EXPECT_EQ(scripted.colourRequests().size(), 3u);
 
-    EXPECT_EQ(setDialogs(previous), &scripted);
-    EXPECT_NE(&dialogs(), static_cast<Dialogs*>(&scripted));
+    // The guard gives the slot back to what held it before.
+    installed.reset();
+    EXPECT_EQ(&dialogs(), before);
 }
 
 TEST(ScriptedMessageBoxes, AnswersScriptThenDefaultThenFirstButtonOfTheMask)
@@ -84,7 +89,8 @@ TEST(ScriptedMessageBoxes, AnswersScriptThenDefaultThenFirstButtonOfTheMask)
 TEST(WaitCursor, NestedPushesShowUntilTheLastPopAndTellTheListenerOnce)
 {
     std::vector<bool> changes;
-    auto previous = WaitCursor::setListener([&](bool shown) { changes.push_back(shown); });
+    // The listener captures this test's locals: it goes however the test ends.
+    WaitCursor::ScopedListener listening { [&](bool shown) { changes.push_back(shown); } };
     ASSERT_EQ(changes, std::vector<bool> { false });
     changes.clear();
     {
@@ -100,7 +106,6 @@ TEST(WaitCursor, NestedPushesShowUntilTheLastPopAndTellTheListenerOnce)
     WaitCursor::pop(); // unbalanced pop stays harmless
     EXPECT_EQ(WaitCursor::depth(), 0);
     EXPECT_EQ(changes, (std::vector<bool> { true, false }));
-    WaitCursor::setListener(std::move(previous));
 }
 
 } // namespace

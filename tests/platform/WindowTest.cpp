@@ -285,7 +285,7 @@ public:
 TEST_F(WindowTest, AnOpenWindowTellsItsViewEveryChangeOnce)
 {
     RecordingFactory factory;
-    auto* previous = setWindowViewFactory(&factory);
+    ScopedWindowViewFactory installed { factory };
     {
         Window window;
         int b = window.add(ControlKind::Button, "?B", "B");
@@ -299,7 +299,6 @@ TEST_F(WindowTest, AnOpenWindowTellsItsViewEveryChangeOnce)
         window.close();
         window.control(b)->setText("Closed");
     }
-    setWindowViewFactory(previous);
     std::vector<std::string> expected { "created", "control 1 0", "control 1 4", "window 0", "beep",
         "destroyed" };
     EXPECT_EQ(factory.log, expected);
