@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ScopedSlot.h"
+
 namespace tvrn2 {
 
 // Loads the connection library for one call and releases it again. The
@@ -24,5 +26,6 @@ ConnectionLibrary& connectionLibrary();
 
 // Installs another loader (nullptr restores the real one); returns the previous one.
 ConnectionLibrary* setConnectionLibrary(ConnectionLibrary* library);
+using ScopedConnectionLibrary = ScopedSlot<ConnectionLibrary, setConnectionLibrary>;
 
 } // namespace tvrn2

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ScopedSlot.h"
+
 #include <string_view>
 
 namespace tvrn2 {
@@ -19,5 +21,6 @@ void outputDebugString(std::string_view text);
 
 // Installs a sink (nullptr restores standard error); returns the previous one.
 DebugSink* setDebugSink(DebugSink* sink);
+using ScopedDebugSink = ScopedSlot<DebugSink, setDebugSink>;
 
 } // namespace tvrn2

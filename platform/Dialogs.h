@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ScopedSlot.h"
+
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -64,6 +66,7 @@ void enterChosenFolder(const std::string& chosen, int flags);
 // The dialogs in use; headless until a window system installs its own.
 Dialogs& dialogs();
 Dialogs* setDialogs(Dialogs* installed);
+using ScopedDialogs = ScopedSlot<Dialogs, setDialogs>;
 
 // Headless dialogs: record every request and answer from a script; with the
 // script empty the user is taken to cancel.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/MessageBox.h"
+#include "platform/ScopedSlot.h"
 
 #include <deque>
 #include <string>
@@ -64,6 +65,7 @@ protected:
 // The history window in use; headless until a window system installs its own.
 HistoryListView& historyListView();
 HistoryListView* setHistoryListView(HistoryListView* view);
+using ScopedHistoryListView = ScopedSlot<HistoryListView, setHistoryListView>;
 
 // Headless history window: records every request and answers from a script,
 // else with the default button (or the lowest requested button without one).

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ScopedSlot.h"
+
 #include <deque>
 #include <string>
 #include <vector>
@@ -47,6 +49,7 @@ protected:
 // The message boxes in use; headless until a window system installs its own.
 MessageBoxes& messageBoxes();
 MessageBoxes* setMessageBoxes(MessageBoxes* boxes);
+using ScopedMessageBoxes = ScopedSlot<MessageBoxes, setMessageBoxes>;
 
 // The window system's stop box: the text under the caption "Stop" with
 // Abort and Ignore. Abort ends the program at once; Ignore returns.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ScopedSlot.h"
+
 #include <cstddef>
 #include <sys/types.h>
 
@@ -28,5 +30,6 @@ SysCalls& sysCalls();
 
 // Installs replacement calls (nullptr restores the real ones); returns the previous ones.
 SysCalls* setSysCalls(SysCalls* calls);
+using ScopedSysCalls = ScopedSlot<SysCalls, setSysCalls>;
 
 } // namespace tvrn2

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <utility>
 
 namespace tvrn2 {
 
@@ -19,6 +20,20 @@ public:
     // the previous listener.
     using Listener = std::function<void(bool shown)>;
     static Listener setListener(Listener listener);
+
+    // Installs a listener for one scope and puts the previous one back.
+    class ScopedListener {
+    public:
+        explicit ScopedListener(Listener listener)
+            : m_previous(setListener(std::move(listener)))
+        { }
+        ~ScopedListener() { setListener(std::move(m_previous)); }
+        ScopedListener(const ScopedListener&) = delete;
+        ScopedListener& operator=(const ScopedListener&) = delete;
+
+    private:
+        Listener m_previous;
+    };
 
     class Guard {
     public:

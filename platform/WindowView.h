@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Control.h"
+#include "platform/ScopedSlot.h"
 
 #include <memory>
 
@@ -40,5 +41,6 @@ protected:
 
 WindowViewFactory* windowViewFactory();
 WindowViewFactory* setWindowViewFactory(WindowViewFactory* factory);
+using ScopedWindowViewFactory = ScopedSlot<WindowViewFactory, setWindowViewFactory>;
 
 } // namespace tvrn2
