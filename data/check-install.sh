@@ -27,6 +27,8 @@ exec_line=$(sed -n 's/^Exec=//p' "$entry")
 [ -x "$program" ] || fail "$program is not an executable"
 grep -qx "Icon=$app_id" "$entry" || fail "Icon is not $app_id"
 
+# An empty list would pass every icon unseen.
+[ -n "${sizes// /}" ] || fail "no icon sizes given to check"
 for size in $sizes; do
   png="$prefix/$datadir/icons/hicolor/${size}x${size}/apps/$app_id.png"
   if [ ! -f "$png" ]; then
