@@ -272,6 +272,10 @@ TEST_F(DeleteTempFilesTest, AnswersDecideFileByFile)
 
 TEST_F(DeleteTempFilesTest, WithoutConfirmationDeletesEveryMatchSilently)
 {
+    // Folders whose names match are listed too, but a folder is never deleted,
+    // not even an empty one.
+    fs::create_directories(dir / "cache.tmp");
+    fs::create_directories(dir / "sub" / "inner.tmp");
     master.DeleteTempFiles("*.tmp", 0);
     master.DeleteTempFiles("sub/*.tmp", 0);
     EXPECT_TRUE(scoped.boxes.shown().empty());
@@ -279,7 +283,8 @@ TEST_F(DeleteTempFilesTest, WithoutConfirmationDeletesEveryMatchSilently)
     EXPECT_FALSE(exists("b.tmp"));
     EXPECT_FALSE(exists("sub/c.tmp"));
     EXPECT_TRUE(exists("keep.txt"));
-    EXPECT_TRUE(exists("sub")) << "folders match but are never removed";
+    EXPECT_TRUE(exists("cache.tmp")) << "folders match but are never removed";
+    EXPECT_TRUE(exists("sub/inner.tmp")) << "folders match but are never removed";
 }
 
 TEST_F(DeleteTempFilesTest, NothingToDeleteOrNoFolder)
