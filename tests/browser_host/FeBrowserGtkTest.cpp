@@ -81,6 +81,15 @@ TEST_F(FeBrowserGtkTest, InitShowsThePageOverThePlaceholderAndLoadNavigates)
     EXPECT_EQ(server.lastHeaders("/next")["cache-control"], "no-cache");
     ASSERT_TRUE(showsTitle("Next"));
 
+    // Reload loads the last document again: the server is asked once more,
+    // and what the page was given since it loaded is gone.
+    EXPECT_EQ(evaluate("document.title = 'Marked'"), "Marked");
+    requests = server.requests("/next");
+    browser.Reload();
+    ASSERT_TRUE(runUntil([&] { return server.requests("/next") == requests + 1; }));
+    ASSERT_TRUE(showsTitle("Next"));
+    EXPECT_EQ(browser.LASTLOADEDDOC, server.url("/next"));
+
     browser.Load(server.url("/slow"));
     ASSERT_TRUE(runUntil([&] { return server.requests("/slow") == 1; }));
     EXPECT_EQ(browser.Stop(), 1);
@@ -91,8 +100,6 @@ TEST_F(FeBrowserGtkTest, InitShowsThePageOverThePlaceholderAndLoadNavigates)
     EXPECT_EQ(browser.Load("   "), 0);
     EXPECT_EQ(browser.LASTLOADEDDOC, "about:blank");
     ASSERT_TRUE(runUntil([&] { return browser.webView()->uri() == "about:blank"; }));
-    browser.Reload();
-    EXPECT_EQ(browser.LASTLOADEDDOC, "about:blank");
 }
 
 TEST_F(FeBrowserGtkTest, LocalFilesLoadByTheAddressRules)
