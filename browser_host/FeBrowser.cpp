@@ -384,9 +384,20 @@ std::int32_t FeBrowser::execWB(std::int32_t identifier, std::int32_t option)
         bool started = view->print(option == 2 ? PrintMode::WithoutDialog : PrintMode::WithDialog, setup);
         return started ? 0 : 1;
     }
-    case PageSetup:
-        view->runPageSetupDialog();
+    case PageSetup: {
+        // The orientation chosen goes where printing reads it, or the stored
+        // one would override the choice at the next print.
+        GetIEPageSetup();
+        std::optional<PageOrientation> stored;
+        if (IEPRINTERORIENTATION == "landscape")
+            stored = PageOrientation::Landscape;
+        else if (IEPRINTERORIENTATION == "portrait")
+            stored = PageOrientation::Portrait;
+        const PageOrientation chosen = view->runPageSetupDialog(stored);
+        SetRegistryValue("hkey_current_user", pageSetupKey, "orientation",
+            chosen == PageOrientation::Landscape ? "2" : "1");
         return 0;
+    }
     case Cut:
         return edit(EditCommand::Cut);
     case Copy:

@@ -456,8 +456,15 @@ bool WebView::print(PrintMode mode, const PrintSetup& setup)
     return true;
 }
 
-void WebView::runPageSetupDialog()
+PageOrientation WebView::runPageSetupDialog(std::optional<PageOrientation> current)
 {
+    if (!m_pageSetup)
+        m_pageSetup = gtk_page_setup_new();
+    if (current) {
+        gtk_page_setup_set_orientation(m_pageSetup,
+            *current == PageOrientation::Landscape ? GTK_PAGE_ORIENTATION_LANDSCAPE
+                                                   : GTK_PAGE_ORIENTATION_PORTRAIT);
+    }
     auto settings = GObjectPtr<GtkPrintSettings>::adopt(gtk_print_settings_new());
     auto hold = holdHostEvents();
     GtkPageSetup* chosen
@@ -465,6 +472,11 @@ void WebView::runPageSetupDialog()
     if (m_pageSetup)
         g_object_unref(m_pageSetup);
     m_pageSetup = chosen;
+    const GtkPageOrientation orientation = gtk_page_setup_get_orientation(chosen);
+    return orientation == GTK_PAGE_ORIENTATION_LANDSCAPE
+            || orientation == GTK_PAGE_ORIENTATION_REVERSE_LANDSCAPE
+        ? PageOrientation::Landscape
+        : PageOrientation::Portrait;
 }
 
 void WebView::whenPainted(std::function<void()> done)

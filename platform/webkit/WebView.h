@@ -94,8 +94,10 @@ public:
     // Starts printing the page; the outcome reaches onPrintDone. With the
     // dialog, false when the user cancelled it.
     bool print(PrintMode mode, const PrintSetup& setup = {});
-    // Lets the user change paper and orientation for later prints.
-    void runPageSetupDialog();
+    // Lets the user change paper and orientation for later prints; answers
+    // the orientation the dialog ends with. The dialog opens on `current`
+    // when given, so a cancelled dialog answers it unchanged.
+    PageOrientation runPageSetupDialog(std::optional<PageOrientation> current = std::nullopt);
     // Saves the page with its resources as one MHTML file; outcome to onSaveDone.
     bool saveAs(const std::filesystem::path& file);
     // Asks for the file first; false when the user cancelled.

@@ -1,7 +1,9 @@
 #include "browser_host/FeBrowser.h"
 #include "browser_host/FeProcess.h"
 #include "browser_host/FeSiteObjects.h"
+#include "platform/GObjectPtr.h"
 #include "platform/MessageBox.h"
+#include "platform/Registry.h"
 #include "platform/Window.h"
 #include "platform/gtk/GtkBackend.h"
 #include "platform/gtk/GtkWindowView.h"
@@ -14,6 +16,8 @@
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
+#include <gtk/gtkunixprint.h>
+#include <optional>
 
 namespace tvrn2 {
 namespace {
@@ -289,6 +293,91 @@ TEST_F(FeBrowserGtkTest, PrintWithPromptShowsTheDialogAndHoldsTheWindow)
     EXPECT_TRUE(watch.heldWhileOpen) << "the window's events wait while the dialog is open";
     EXPECT_FALSE(window->held());
     EXPECT_EQ(printed, 0) << "a cancelled print is not done";
+}
+
+} // namespace
+} // namespace tvrn2
+
+namespace tvrn2 {
+namespace {
+
+TEST_F(FeBrowserGtkTest, PageSetupOrientationIsWhatTheNextPrintUses)
+{
+    server.route("/setup", htmlPage("Setup", "<p>paper</p>"));
+    ASSERT_EQ(browser.Init(server.url("/setup"), placeholder, 0, 0, 1), 1);
+    ASSERT_TRUE(showsTitle("Setup"));
+    // The page setup's key exists, so no box asks to create it.
+    HKEY key = 0;
+    ASSERT_EQ(regCreateKeyEx(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\PageSetup", 0,
+                  KEY_WRITE, &key, nullptr),
+        ERROR_SUCCESS);
+    regCloseKey(key);
+    browser.Update("PrinterOrientation", "portrait");
+
+    // Answers the page-setup dialog once it is up: with the orientation
+    // asked for, or cancelled.
+    struct Answer {
+        std::optional<GtkPageOrientation> orientation;
+        bool seen { false };
+        GtkPageOrientation shown { GTK_PAGE_ORIENTATION_PORTRAIT };
+        int ticks { 0 };
+    };
+    auto setUp = [&](Answer& answer) {
+        guint timer = g_timeout_add(
+            50,
+            [](gpointer data) -> gboolean {
+                auto* answer = static_cast<Answer*>(data);
+                GList* toplevels = gtk_window_list_toplevels();
+                // The watchdog: after a minute any dialog is cancelled and the test fails.
+                if (++answer->ticks == 1200) {
+                    ADD_FAILURE() << "no page-setup dialog to answer";
+                    for (GList* item = toplevels; item; item = item->next) {
+                        if (GTK_IS_DIALOG(item->data))
+                            gtk_dialog_response(GTK_DIALOG(item->data), GTK_RESPONSE_CANCEL);
+                    }
+                }
+                for (GList* item = toplevels; item; item = item->next) {
+                    if (!GTK_IS_PAGE_SETUP_UNIX_DIALOG(item->data)
+                        || !gtk_widget_get_visible(GTK_WIDGET(item->data)))
+                        continue;
+                    auto* dialog = GTK_PAGE_SETUP_UNIX_DIALOG(item->data);
+                    answer->seen = true;
+                    answer->shown
+                        = gtk_page_setup_get_orientation(gtk_page_setup_unix_dialog_get_page_setup(dialog));
+                    if (answer->orientation) {
+                        auto setup = GObjectPtr<GtkPageSetup>::adopt(gtk_page_setup_new());
+                        gtk_page_setup_set_orientation(setup.get(), *answer->orientation);
+                        gtk_page_setup_unix_dialog_set_page_setup(dialog, setup.get());
+                    }
+                    gtk_dialog_response(
+                        GTK_DIALOG(dialog), answer->orientation ? GTK_RESPONSE_OK : GTK_RESPONSE_CANCEL);
+                }
+                g_list_free(toplevels);
+                return G_SOURCE_CONTINUE;
+            },
+            &answer);
+        std::uint8_t done = browser.ExecCommand(5, 0);
+        g_source_remove(timer);
+        return done;
+    };
+    auto stored = [&] {
+        browser.GetIEPageSetup();
+        return browser.IEPRINTERORIENTATION;
+    };
+
+    Answer landscape { GTK_PAGE_ORIENTATION_LANDSCAPE };
+    EXPECT_EQ(setUp(landscape), 1);
+    ASSERT_TRUE(landscape.seen);
+    EXPECT_EQ(landscape.shown, GTK_PAGE_ORIENTATION_PORTRAIT) << "the dialog opens on the stored orientation";
+    EXPECT_EQ(stored(), "landscape");
+
+    // A cancelled dialog changes nothing, also when the stored value changed meanwhile.
+    browser.Update("PrinterOrientation", "portrait");
+    Answer cancelled;
+    EXPECT_EQ(setUp(cancelled), 1);
+    ASSERT_TRUE(cancelled.seen);
+    EXPECT_EQ(cancelled.shown, GTK_PAGE_ORIENTATION_PORTRAIT);
+    EXPECT_EQ(stored(), "portrait");
 }
 
 } // namespace
