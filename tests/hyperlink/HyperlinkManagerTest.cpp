@@ -353,6 +353,27 @@ TEST_F(HyperlinkManagerTest, LinkNothingCanOpenIsGreyedWithoutCursorAndDoesNotLa
     EXPECT_EQ(desktop.opened, std::vector<std::string> { "report.tvrn2none" });
 }
 
+TEST_F(HyperlinkManagerTest, ALinkWithoutATargetIsCheckedOnTheTextItLaunches)
+{
+    // No target of its own: a click launches the control's text, so with
+    // CheckURLs that text is what the desktop must be able to open.
+    int link = window.add(ControlKind::String, "?LINK", "notes.tvrn2none", { 10, 20, 60, 10 });
+    auto& m = start();
+    m.CheckURLs = true;
+    m.AddItem(link, std::nullopt, Red, Blue, 1);
+    ASSERT_TRUE(item(link).URL.blank());
+    m.Refresh(0);
+    EXPECT_EQ(item(link).Active, 0) << "nothing opens the text";
+
+    test::TestDesktop::writeRegistry("[HKEY_CLASSES_ROOT\\tvrn2nonefile\\shell\\open\\command]\r\n"
+                                     "@=\"viewer \\\"%1\\\"\"\r\n");
+    m.Refresh(0);
+    EXPECT_EQ(item(link).Active, 1) << "a viewer opens the text now";
+    window.post(Event::Accepted, link + HyperlinkManager::OverlayOffset);
+    runEvents();
+    EXPECT_EQ(desktop.opened, std::vector<std::string> { "notes.tvrn2none" });
+}
+
 TEST_F(HyperlinkManagerTest, SetActiveSwitchesALinkUntilTheNextRefresh)
 {
     int region = window.add(ControlKind::Region, "?HOT", "", { 0, 0, 20, 20 });
@@ -517,6 +538,53 @@ TEST_F(HyperlinkListTest, MovedColumnsTakeTheirLinksAlong)
     HaltInterceptor halts;
     boxes.answer(Button::Abort);
     EXPECT_THROW(m.MoveColumns(list), ProgramHalted);
+}
+
+TEST_F(HyperlinkListTest, SavedColumnFormatsAreUpdatedAppendedOrStartedAfresh)
+{
+    int other = window.add(ControlKind::List, "?OTHER", "", { 10, 120, 200, 60 });
+    window.control(other)->setColumns({ { "Only", 60, "60L(2)|M~Only~", 0 } });
+    auto& m = start();
+    using Record = std::tuple<int, std::string, int>; // list, format, position
+    auto records = [&] {
+        std::vector<Record> all;
+        for (const auto& t : m.TrackerQ)
+            all.emplace_back(t.Control, t.OldFormatCol.clipped(), t.ColumnNo);
+        return all;
+    };
+    const Record otherOnly { other, "60L(2)|M~Only~", 1 };
+
+    m.SaveColumnFormats(list);
+    m.SaveColumnFormats(other);
+    ASSERT_EQ(records(),
+        (std::vector<Record> { { list, "60L(2)|M~Name~", 1 }, { list, "60L(2)|M~Mail~", 2 },
+            { list, "80L(2)|M~Site~", 3 }, otherOnly }));
+
+    // The user swaps the first and last columns.
+    Control& c = *window.control(list);
+    auto columns = c.columns();
+    std::swap(columns[0], columns[2]);
+    c.setColumns(columns);
+
+    // Without options each format's record moves to its new place.
+    m.SaveColumnFormats(list);
+    EXPECT_EQ(records(),
+        (std::vector<Record> { { list, "60L(2)|M~Name~", 3 }, { list, "60L(2)|M~Mail~", 2 },
+            { list, "80L(2)|M~Site~", 1 }, otherOnly }));
+
+    // Bit 0 appends a record per column without looking.
+    m.SaveColumnFormats(list, 1);
+    EXPECT_EQ(records().size(), 7u);
+
+    // Bit 1 starts the list afresh with its present columns; the other list
+    // keeps its records.
+    for (int options : { 2, 3 }) {
+        m.SaveColumnFormats(list, options);
+        EXPECT_EQ(records(),
+            (std::vector<Record> { otherOnly, { list, "80L(2)|M~Site~", 1 }, { list, "60L(2)|M~Mail~", 2 },
+                { list, "60L(2)|M~Name~", 3 } }))
+            << "options " << options;
+    }
 }
 
 TEST_F(HyperlinkListTest, MoveColumnsWithTablesReportsAColumnLeftWithoutAPlace)
