@@ -331,5 +331,40 @@ TEST(ElementsWithoutControl, EveryOperationDoesNothing)
     EXPECT_EQ(browser.FrameName(1), "");
 }
 
+TEST_F(ElementsTest, ClickByNameWritesNoValueIntoAListOrTextAreaOfTheButtonsName)
+{
+    // A list and a text area share the button's name: the click is for the
+    // button alone, and the text that asks for it is nobody's value.
+    ASSERT_TRUE(show("/shared", "Shared",
+        "<p id='log'></p>"
+        "<select name='go' onchange=\"log.textContent += 'c'\">"
+        "<option value='s1'>1</option><option value='s2' selected>2</option></select>"
+        "<textarea name='go'>kept</textarea>"
+        "<input type='button' name='go' value='press' onclick=\"log.textContent += 'b'\">"));
+    EXPECT_EQ(browser.ClickByName("go", 0, 0), 0);
+    EXPECT_EQ(evaluate("log.textContent"), "b");
+    EXPECT_EQ(evaluate(valuesScript("select, textarea")), "s2|kept");
+}
+
+TEST_F(ElementsTest, TheDuplicateCountGoesOnPastWhatOneByteHolds)
+{
+    // Three hundred fields of one name: the n-th match is the n-th field
+    // only, also once more than 256 matches have been counted.
+    std::string body;
+    for (int i = 0; i < 300; ++i)
+        body += "<input name='n'>";
+    const std::string written = "Array.from(document.getElementsByName('n'))"
+                                ".flatMap((e, i) => e.value ? [i + 1] : []).join(',')";
+    struct Case {
+        std::int32_t dupNumber;
+        std::string written;
+    };
+    for (const Case& c : std::vector<Case> { { 1, "1" }, { 255, "255" } }) {
+        ASSERT_TRUE(show("/many", "Many", body));
+        browser.SetValueByName("n", "x", 0, c.dupNumber);
+        EXPECT_EQ(evaluate(written), c.written) << "dupNumber " << c.dupNumber;
+    }
+}
+
 } // namespace
 } // namespace tvrn2
