@@ -355,5 +355,64 @@ TEST_F(EventsTest, KillClosesTheHandlerFirstAndNoEventFollows)
         EXPECT_EQ(line.find("EventHandler"), std::string::npos) << line;
 }
 
+TEST(BrowserEvents, EveryEventNumberHasItsNameAndNoOtherNumberHasOne)
+{
+    const struct {
+        std::int32_t number;
+        std::string name;
+    } names[] = {
+        { 100, "fe:WBEvt_BEFORENAVIGATE" },
+        { 257, "fe:WBEvt_ONSTATUSBAR" },
+        { 250, "fe:WBEvt_BEFORENAVIGATE2" },
+        { 260, "fe:WBEvt_ONTHEATERMODE" },
+        { 268, "fe:WBEvt_CLIENTTOHOSTWINDOW" },
+        { 255, "fe:WBEvt_ONTOOLBAR" },
+        { 105, "fe:WBEvt_COMMANDSTATECHANGE" },
+        { 254, "fe:WBEvt_ONVISIBLE" },
+        { 259, "fe:WBEvt_DOCUMENTCOMPLETE" },
+        { 225, "fe:WBEvt_PRINTTEMPLATEINSTANTIATION" },
+        { 106, "fe:WBEvt_DOWNLOADBEGIN" },
+        { 226, "fe:WBEvt_PRINTTEMPLATETEARDOWN" },
+        { 104, "fe:WBEvt_DOWNLOADCOMPLETE" },
+        { 272, "fe:WBEvt_PRIVACYIMPACTEDSTATECHANGE" },
+        { 270, "fe:WBEvt_FILEDOWNLOAD" },
+        { 108, "fe:WBEvt_PROGRESSCHANGE" },
+        { 200, "fe:WBEvt_FRAMEBEFORENAVIGATE" },
+        { 112, "fe:WBEvt_PROPERTYCHANGE" },
+        { 201, "fe:WBEvt_FRAMENAVIGATECOMPLETE" },
+        { 269, "fe:WBEvt_SETSECURELOCKICON" },
+        { 204, "fe:WBEvt_FRAMENEWWINDOW" },
+        { 102, "fe:WBEvt_STATUSTEXTCHANGE" },
+        { 101, "fe:WBEvt_NAVIGATECOMPLETE" },
+        { 103, "fe:WBEvt_QUIT" },
+        { 252, "fe:WBEvt_NAVIGATECOMPLETE2" },
+        { 113, "fe:WBEvt_TITLECHANGE" },
+        { 271, "fe:WBEvt_NAVIGATEERROR" },
+        { 227, "fe:WBEvt_UPDATEPAGESTATUS" },
+        { 107, "fe:WBEvt_NEWWINDOW" },
+        { 111, "fe:WBEvt_WINDOWACTIVATE" },
+        { 251, "fe:WBEvt_NEWWINDOW2" },
+        { 263, "fe:WBEvt_WINDOWCLOSING" },
+        { 261, "fe:WBEvt_ONADDRESSBAR" },
+        { 109, "fe:WBEvt_WINDOWMOVE" },
+        { 258, "fe:WBEvt_ONFULLSCREEN" },
+        { 110, "fe:WBEvt_WINDOWRESIZE" },
+        { 256, "fe:WBEvt_ONMENUBAR" },
+        { 267, "fe:WBEvt_WINDOWSETHEIGHT" },
+        { 253, "fe:WBEvt_ONQUIT" },
+        { 264, "fe:WBEvt_WINDOWSETLEFT" },
+        { 262, "fe:WBEvt_WINDOWSETRESIZABLE" },
+        { 265, "fe:WBEvt_WINDOWSETTOP" },
+        { 266, "fe:WBEvt_WINDOWSETWIDTH" },
+    };
+    ASSERT_EQ(std::size(names), 43u);
+    for (std::int32_t number = -1; number <= 1100; ++number) {
+        auto named = std::find_if(
+            std::begin(names), std::end(names), [number](const auto& row) { return row.number == number; });
+        EXPECT_EQ(FeBrowser::EventName(number),
+            named != std::end(names) ? named->name : "UNKNOWN EVENT NUMBER " + std::to_string(number));
+    }
+}
+
 } // namespace
 } // namespace tvrn2
