@@ -17,9 +17,6 @@ public:
     ScopedSlot(const ScopedSlot&) = delete;
     ScopedSlot& operator=(const ScopedSlot&) = delete;
 
-    // What the slot held before this scope.
-    Slot* previous() const { return m_previous; }
-
 private:
     Slot* m_previous;
 };

@@ -34,7 +34,7 @@ TEST(ScriptedDialogs, AnswersInOrderAndCancelsWhenTheScriptRunsOut)
     ScriptedDialogs scripted;
     std::optional<ScopedDialogs> installed;
     installed.emplace(scripted);
-    EXPECT_EQ(installed->previous(), before);
+    EXPECT_EQ(&dialogs(), static_cast<Dialogs*>(&scripted));
     scripted.answerFile("/tmp/a.exe");
     scripted.cancelFile();
     scripted.answerColour(0x0000FF);
