@@ -35,7 +35,14 @@ DownloadBar::DownloadBar()
     g_object_ref_sink(m_progress);
     gtk_revealer_set_transition_type(GTK_REVEALER(m_revealer), GTK_REVEALER_TRANSITION_TYPE_NONE);
     gtk_label_set_xalign(GTK_LABEL(m_label), 0);
+    // A long file name from a server breaks wherever it must and takes at
+    // most three lines, the rest in the tooltip: the bar never widens the
+    // window or pushes its buttons off the screen.
     gtk_label_set_line_wrap(GTK_LABEL(m_label), TRUE);
+    gtk_label_set_line_wrap_mode(GTK_LABEL(m_label), PANGO_WRAP_WORD_CHAR);
+    gtk_label_set_lines(GTK_LABEL(m_label), 3);
+    gtk_label_set_ellipsize(GTK_LABEL(m_label), PANGO_ELLIPSIZE_MIDDLE);
+    gtk_label_set_max_width_chars(GTK_LABEL(m_label), 60);
     GtkWidget* content = gtk_info_bar_get_content_area(GTK_INFO_BAR(m_bar));
     GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 4);
     gtk_box_pack_start(GTK_BOX(column), m_label, FALSE, FALSE, 0);
@@ -76,6 +83,7 @@ DownloadBar::~DownloadBar()
 void DownloadBar::show(const std::string& text, int messageType, std::vector<Button> buttons, bool progress)
 {
     gtk_label_set_text(GTK_LABEL(m_label), text.c_str());
+    gtk_widget_set_tooltip_text(m_label, text.c_str());
     gtk_info_bar_set_message_type(GTK_INFO_BAR(m_bar), static_cast<GtkMessageType>(messageType));
     for (auto& [button, widget] : m_buttons) {
         bool wanted = std::find(buttons.begin(), buttons.end(), button) != buttons.end();

@@ -1,5 +1,6 @@
 #include "platform/webkit/DownloadController.h"
 
+#include "platform/FixedText.h"
 #include "platform/GObjectPtr.h"
 
 #include <algorithm>
@@ -103,8 +104,17 @@ std::string DownloadController::safeFileName(std::string_view suggested)
     std::string name;
     for (char c : suggested)
         name.push_back(static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? '_' : c);
-    if (name.size() > 255)
-        name.resize(255);
+    // The engine writes into NAME.wkdownload until the end, so that name too
+    // must fit the file system's 255 bytes. A longer name gives up the end of
+    // its stem, at a whole character, and keeps its extension.
+    constexpr std::size_t limit = 255 - std::string_view(".wkdownload").size();
+    if (name.size() > limit) {
+        const auto dot = name.rfind('.');
+        const bool hasExtension = dot != std::string::npos && dot > 0 && name.size() - dot <= 16;
+        const std::string extension = hasExtension ? name.substr(dot) : std::string();
+        const std::string_view stem = std::string_view(name).substr(0, hasExtension ? dot : name.size());
+        name = std::string(cutAtCharacter(stem, limit - extension.size())) + extension;
+    }
     return name.empty() ? "download" : name;
 }
 

@@ -96,7 +96,19 @@ TEST(DownloadNameTest, ServerNamesCannotLeaveTheFolder)
     };
     for (const auto& c : cases)
         EXPECT_EQ(DownloadController::safeFileName(c.suggested), c.name) << c.suggested;
-    EXPECT_EQ(DownloadController::safeFileName(std::string(300, 'a')).size(), 255U);
+    // Long names leave room for the engine's ".wkdownload" while the file
+    // is written, and keep their extension; a cut never splits a character.
+    EXPECT_EQ(DownloadController::safeFileName(std::string(300, 'a')), std::string(244, 'a'));
+    EXPECT_EQ(
+        DownloadController::safeFileName(std::string(300, 'a') + ".exe"), std::string(240, 'a') + ".exe");
+    EXPECT_EQ(DownloadController::safeFileName(std::string(150, 'a') + std::string(60, 'e') + "\xC3\xA9.exe"),
+        std::string(150, 'a') + std::string(60, 'e') + "\xC3\xA9.exe")
+        << "a name that fits stays whole";
+    std::string accented = "a";
+    for (int i = 0; i < 150; ++i)
+        accented += "\xC3\xA9"; // "é", two bytes
+    const std::string cut = DownloadController::safeFileName(accented + ".pdf");
+    EXPECT_EQ(cut, accented.substr(0, 239) + ".pdf") << "the last whole character within 240 bytes of stem";
 }
 
 TEST(DownloadBarTextTest, ProgressShowsBytesTotalAndSpeed)

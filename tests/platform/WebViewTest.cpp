@@ -456,6 +456,48 @@ TEST_F(WebViewTest, BrokenDownloadLeavesNothingUnderTheFinalName)
     EXPECT_EQ(bar.buttons(), std::vector<DownloadBar::Button> { DownloadBar::Button::Close });
 }
 
+TEST_F(WebViewTest, AVeryLongOfferedNameNeitherWidensTheWindowNorHidesTheButtons)
+{
+    const std::string offered = std::string(300, 'n') + ".exe";
+    server.route("/long",
+        HttpRoute { .contentType = "application/octet-stream",
+            .body = "payload",
+            .headers = { { "Content-Disposition", "attachment; filename=\"" + offered + "\"" } } });
+    ASSERT_TRUE(runUntil([&] { return gtk_widget_get_allocated_width(window) > 1; }));
+    const int width = gtk_widget_get_allocated_width(window);
+    view->load(server.url("/long"));
+    ASSERT_TRUE(waitForQuestion(DownloadBar::Button::Save));
+    DownloadBar& bar = *view->downloadBar();
+    EXPECT_NE(bar.text().find(std::string(240, 'n') + ".exe"), std::string::npos)
+        << "shortened, extension kept";
+
+    // Once the bar is laid out, its buttons lie inside the window, which
+    // kept its width.
+    GtkWidget* buttons = nullptr;
+    ASSERT_TRUE(runUntil([&] {
+        GtkWidget* info = gtk_bin_get_child(GTK_BIN(bar.widget()));
+        buttons = info ? gtk_info_bar_get_action_area(GTK_INFO_BAR(info)) : nullptr;
+        return buttons && gtk_widget_get_mapped(buttons) && gtk_widget_get_allocated_width(buttons) > 1;
+    }));
+    GList* children = gtk_container_get_children(GTK_CONTAINER(buttons));
+    int shown = 0;
+    for (GList* at = children; at; at = at->next) {
+        GtkWidget* button = GTK_WIDGET(at->data);
+        if (!gtk_widget_get_visible(button))
+            continue;
+        ++shown;
+        int x = 0;
+        int y = 0;
+        ASSERT_TRUE(gtk_widget_translate_coordinates(button, window, 0, 0, &x, &y));
+        EXPECT_LE(x + gtk_widget_get_allocated_width(button), width)
+            << gtk_button_get_label(GTK_BUTTON(button));
+    }
+    g_list_free(children);
+    EXPECT_EQ(shown, 2) << "Save and Cancel";
+    EXPECT_EQ(gtk_widget_get_allocated_width(window), width);
+    bar.press(DownloadBar::Button::Cancel);
+}
+
 TEST_F(WebViewTest, ExistingFileIsReplacedOnlyWhenTheUserSaysSo)
 {
     auto attachment = HttpRoute { .contentType = "text/plain",
