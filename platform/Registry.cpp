@@ -15,6 +15,8 @@
 #include <mutex>
 #include <optional>
 #include <sys/stat.h>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace tvrn2 {
 namespace {
@@ -108,7 +110,7 @@ public:
                 return ERROR_ACCESS_DENIED;
             if (m_damaged)
                 return ERROR_BADDB;
-            m_document.keys.push_back({ path, {} });
+            addKey(path);
             if (auto error = save())
                 return error;
             if (disposition)
@@ -182,26 +184,28 @@ public:
         const OpenKey* open = handle(key);
         if (!open)
             return ERROR_INVALID_HANDLE;
-        if ((!data && dataSize) || name.find('\0') != std::string_view::npos)
+        // The file's value lines have no way to hold a line break in a name.
+        if ((!data && dataSize)
+            || name.find_first_of(std::string_view("\0\r\n", 3)) != std::string_view::npos)
             return ERROR_INVALID_PARAMETER;
         if (!(open->access & KEY_SET_VALUE))
             return ERROR_ACCESS_DENIED;
         if (m_damaged)
             return ERROR_BADDB;
-        RegistryValue value { std::string(name), type,
-            data ? std::string(reinterpret_cast<const char*>(data), dataSize) : std::string() };
+        std::string bytes = data ? std::string(reinterpret_cast<const char*>(data), dataSize) : std::string();
         RegistryKey* stored = storedKey(open->path);
-        if (!stored) {
-            m_document.keys.push_back({ open->path, {} });
-            stored = &m_document.keys.back();
-        }
+        if (!stored)
+            stored = &addKey(open->path);
         auto existing = std::find_if(stored->values.begin(), stored->values.end(),
             [&](const RegistryValue& v) { return equalsIgnoringCase(v.name, name); });
-        if (existing != stored->values.end()) {
-            value.name = existing->name; // a value keeps the spelling it was created with
-            *existing = std::move(value);
-        } else
-            stored->values.push_back(std::move(value));
+        if (existing == stored->values.end()) {
+            stored->values.push_back({ std::string(name), type, std::move(bytes) });
+        } else if (existing->type != type || existing->data != bytes) {
+            // The value keeps the spelling it was created with and its place in the file.
+            existing->type = type;
+            existing->data = std::move(bytes);
+            existing->changed = true;
+        }
         return save();
     }
 
@@ -213,26 +217,30 @@ private:
         Stamp now = stampOf(path);
         bool same = m_loaded && path == m_path && now == m_stamp;
         if (same && !recentlyModified(now))
-            return;
+            return readWritten();
         std::optional<std::string> text;
         if (now.exists)
             text = readWholeFile(path);
         // File times are coarse: an edit that keeps the size within the
         // same tick shows only in the bytes.
         if (same && text && *text == m_text)
-            return;
+            return readWritten();
         m_path = std::move(path);
         m_stamp = now;
         m_loaded = true;
         m_document = {};
         m_text.clear();
+        m_written = false;
         m_damaged = false;
+        m_keyIndex.clear();
+        m_keysWithin.clear();
         if (!now.exists)
             return;
         std::vector<RegistryProblem> problems;
         if (text) {
             m_text = std::move(*text);
             m_document = parseRegistryText(m_text, problems);
+            index();
         } else {
             problems.push_back({ 0, std::string("it cannot be read: ") + std::strerror(errno) });
         }
@@ -261,11 +269,55 @@ private:
             error = writeFileAtomically(m_path, text);
         if (error) {
             m_loaded = false; // what is in memory now differs from the file: read it again
-            return error == ENOSPC ? ERROR_DISK_FULL : ERROR_REGISTRY_IO_FAILED;
+            outputDebugString("Registry store " + m_path + " could not be written: " + std::strerror(error)
+                + (error == EACCES ? " (the file is read-only); it is left as it is."
+                                   : "; it is left as it was."));
+            if (error == ENOSPC)
+                return ERROR_DISK_FULL;
+            return error == EACCES || error == EPERM || error == EROFS ? ERROR_ACCESS_DENIED
+                                                                       : ERROR_REGISTRY_IO_FAILED;
         }
         m_stamp = stampOf(m_path);
         m_text = std::move(text);
+        // The places of lines in the new text are worked out when the store
+        // is next used, so that a run of changes reads the text once.
+        m_written = true;
         return ERROR_SUCCESS;
+    }
+
+    // Reads the text this process wrote last, for the places of its lines.
+    void readWritten()
+    {
+        if (!m_written)
+            return;
+        m_written = false;
+        std::vector<RegistryProblem> problems;
+        m_document = parseRegistryText(m_text, problems);
+        index();
+        m_damaged = !problems.empty();
+    }
+
+    void index()
+    {
+        m_keyIndex.clear();
+        m_keysWithin.clear();
+        for (std::size_t i = 0; i < m_document.keys.size(); ++i)
+            indexKey(i);
+    }
+
+    void indexKey(std::size_t i)
+    {
+        std::string folded = toLowerAscii(m_document.keys[i].path);
+        for (auto slash = folded.find('\\'); slash != std::string::npos; slash = folded.find('\\', slash + 1))
+            m_keysWithin.insert(folded.substr(0, slash));
+        m_keyIndex.emplace(std::move(folded), i);
+    }
+
+    RegistryKey& addKey(const std::string& path)
+    {
+        m_document.keys.push_back({ path, {}, {} });
+        indexKey(m_document.keys.size() - 1);
+        return m_document.keys.back();
     }
 
     const OpenKey* handle(HKEY key)
@@ -294,23 +346,17 @@ private:
             return ERROR_INVALID_PARAMETER;
         // A key already stored keeps the spelling it was created with.
         std::string wanted = path + "\\" + std::string(subKey);
-        for (const auto& key : m_document.keys) {
-            if (equalsIgnoringCase(key.path, wanted)) {
-                path = key.path;
-                return ERROR_SUCCESS;
-            }
-        }
-        path = std::move(wanted);
+        if (const RegistryKey* stored = storedKey(wanted))
+            path = stored->path;
+        else
+            path = std::move(wanted);
         return ERROR_SUCCESS;
     }
 
     RegistryKey* storedKey(std::string_view path)
     {
-        for (auto& key : m_document.keys) {
-            if (equalsIgnoringCase(key.path, path))
-                return &key;
-        }
-        return nullptr;
+        auto found = m_keyIndex.find(toLowerAscii(path));
+        return found == m_keyIndex.end() ? nullptr : &m_document.keys[found->second];
     }
 
     bool keyExists(const std::string& path)
@@ -318,11 +364,8 @@ private:
         if (path.find('\\') == std::string::npos)
             return true; // a hive
         std::string folded = toLowerAscii(path);
-        for (const auto& key : m_document.keys) {
-            std::string stored = toLowerAscii(key.path);
-            if (stored == folded || stored.rfind(folded + "\\", 0) == 0)
-                return true;
-        }
+        if (m_keyIndex.contains(folded) || m_keysWithin.contains(folded))
+            return true;
         return !liveRegistryValues(path).empty();
     }
 
@@ -361,8 +404,13 @@ private:
     Stamp m_stamp;
     bool m_loaded { false };
     bool m_damaged { false };
+    bool m_written { false }; // m_text was written since m_document was read
     RegistryDocument m_document;
-    std::string m_text; // the file's bytes that m_document was read from
+    std::string m_text; // the file's bytes as last read or written
+    // Stored keys by their path folded to lower case, and the paths of the
+    // keys above them (which exist without a section of their own).
+    std::unordered_map<std::string, std::size_t> m_keyIndex;
+    std::unordered_set<std::string> m_keysWithin;
     std::string m_reportedPath;
     Stamp m_reportedStamp;
     std::map<HKEY, OpenKey> m_handles;

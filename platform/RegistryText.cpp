@@ -2,8 +2,10 @@
 
 #include "platform/TextCase.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
+#include <unordered_map>
 
 namespace tvrn2 {
 namespace {
@@ -37,7 +39,9 @@ int hexDigit(char c)
     return -1;
 }
 
-// A quoted text from its opening quote; `text` is left after the closing quote.
+// A quoted text from its opening quote; `text` is left after the closing
+// quote. As the registry editor writes them, "\\" stands for a backslash and
+// "\"" for a quote; any other backslash is a backslash (a hand-typed path).
 std::optional<std::string> readQuoted(std::string_view& text)
 {
     if (text.empty() || text.front() != '"')
@@ -49,26 +53,8 @@ std::optional<std::string> readQuoted(std::string_view& text)
             text.remove_prefix(i + 1);
             return result;
         }
-        if (c == '\\' && i + 1 < text.size()) {
-            char next = text[++i];
-            switch (next) {
-            case '\\':
-            case '"':
-                result.push_back(next);
-                break;
-            case 'n':
-                result.push_back('\n');
-                break;
-            case 'r':
-                result.push_back('\r');
-                break;
-            default: // kept as written, as a hand-typed path expects
-                result.push_back('\\');
-                result.push_back(next);
-                break;
-            }
-            continue;
-        }
+        if (c == '\\' && i + 1 < text.size() && (text[i + 1] == '\\' || text[i + 1] == '"'))
+            c = text[++i];
         result.push_back(c);
     }
     return std::nullopt;
@@ -78,22 +64,9 @@ std::string quoted(std::string_view text)
 {
     std::string result = "\"";
     for (char c : text) {
-        switch (c) {
-        case '\\':
-            result += "\\\\";
-            break;
-        case '"':
-            result += "\\\"";
-            break;
-        case '\n':
-            result += "\\n";
-            break;
-        case '\r':
-            result += "\\r";
-            break;
-        default:
-            result.push_back(c);
-        }
+        if (c == '\\' || c == '"')
+            result.push_back('\\');
+        result.push_back(c);
     }
     result.push_back('"');
     return result;
@@ -124,35 +97,40 @@ bool isTextType(std::uint32_t type)
     return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
 }
 
+// One line of the text: where its bytes are (line break included) and what
+// it says (line break excluded), in UTF-8.
+struct Line {
+    std::size_t begin;
+    std::size_t end;
+    std::string_view text;
+};
+
 class Parser {
 public:
-    Parser(std::string_view text, std::vector<RegistryProblem>& problems)
+    Parser(std::string_view bytes, std::vector<RegistryProblem>& problems)
         : m_problems(problems)
     {
-        if (text.substr(0, 3) == "\xEF\xBB\xBF")
-            text.remove_prefix(3);
-        std::size_t at = 0;
-        while (at < text.size()) {
-            std::size_t newline = text.find('\n', at);
-            std::string_view line = text.substr(at, newline == text.npos ? text.npos : newline - at);
-            if (!line.empty() && line.back() == '\r')
-                line.remove_suffix(1);
-            m_lines.push_back(line);
-            at = newline == text.npos ? text.size() : newline + 1;
-        }
+        m_document.source = std::string(bytes);
+        m_document.encoding = detectTextEncoding(bytes);
+        if (m_document.encoding.form == TextEncoding::Form::Utf16le)
+            splitUtf16Lines();
+        else
+            splitUtf8Lines();
     }
 
     RegistryDocument run()
     {
         bool sawHeader = false;
         for (m_at = 0; m_at < m_lines.size(); ++m_at) {
-            std::string_view line = trimBlanks(m_lines[m_at]);
+            std::string_view line = trimBlanks(m_lines[m_at].text);
             if (line.empty() || line.front() == ';')
                 continue;
             if (!sawHeader) {
                 sawHeader = true;
-                if (line == header)
+                if (line == header) {
+                    m_document.hasHeader = true;
                     continue;
+                }
                 problem(std::string("the first line is not \"").append(header).append("\""));
                 if (line.front() != '[' && line.front() != '"' && line.front() != '@')
                     continue;
@@ -164,15 +142,83 @@ public:
             else
                 problem("a line that is neither a key nor a value");
         }
+        if (m_oddByte) {
+            m_at = m_lines.empty() ? 0 : m_lines.size() - 1;
+            problem("UTF-16 text that ends in half a character");
+        }
         return std::move(m_document);
     }
 
 private:
     void problem(std::string reason) { m_problems.push_back({ m_at + 1, std::move(reason) }); }
 
+    void noteLineEnding(std::string_view content, bool terminated)
+    {
+        if (terminated && !m_sawLineEnd) {
+            m_sawLineEnd = true;
+            m_document.lineEnding = !content.empty() && content.back() == '\r' ? "\r\n" : "\n";
+        }
+    }
+
+    void splitUtf8Lines()
+    {
+        std::string_view text = m_document.source;
+        std::size_t at = byteOrderMark(m_document.encoding).size();
+        while (at < text.size()) {
+            std::size_t newline = text.find('\n', at);
+            bool terminated = newline != text.npos;
+            std::size_t end = terminated ? newline + 1 : text.size();
+            std::string_view content = text.substr(at, (terminated ? newline : text.size()) - at);
+            noteLineEnding(content, terminated);
+            if (!content.empty() && content.back() == '\r')
+                content.remove_suffix(1);
+            m_lines.push_back({ at, end, content });
+            at = end;
+        }
+    }
+
+    // The bytes go line by line through the conversion: the decoded lines
+    // share one buffer, and each knows where its own bytes are.
+    void splitUtf16Lines()
+    {
+        std::string_view bytes = m_document.source;
+        std::size_t at = byteOrderMark(m_document.encoding).size();
+        std::vector<std::pair<std::size_t, std::size_t>> pieces; // in m_decoded
+        std::vector<std::pair<std::size_t, std::size_t>> spans; // in the source
+        while (at + 1 < bytes.size()) {
+            std::size_t end = at;
+            bool terminated = false;
+            while (end + 1 < bytes.size()) {
+                bool newline = bytes[end] == '\n' && bytes[end + 1] == '\0';
+                end += 2;
+                if (newline) {
+                    terminated = true;
+                    break;
+                }
+            }
+            std::size_t contentEnd = terminated ? end - 2 : end;
+            std::string content = utf16leToUtf8(bytes.substr(at, contentEnd - at));
+            noteLineEnding(content, terminated);
+            if (!content.empty() && content.back() == '\r')
+                content.pop_back();
+            pieces.emplace_back(m_decoded.size(), content.size());
+            m_decoded += content;
+            // A last odd byte belongs to the last line's bytes.
+            if (end + 1 == bytes.size())
+                end = bytes.size();
+            spans.emplace_back(at, end);
+            at = end;
+        }
+        m_oddByte = (bytes.size() - byteOrderMark(m_document.encoding).size()) % 2 != 0;
+        std::string_view decoded = m_decoded;
+        for (std::size_t i = 0; i < pieces.size(); ++i)
+            m_lines.push_back(
+                { spans[i].first, spans[i].second, decoded.substr(pieces[i].first, pieces[i].second) });
+    }
+
     void readKey(std::string_view line)
     {
-        m_key = nullptr;
+        m_key = noKey;
         if (line.back() != ']')
             return problem("a key line without its closing \"]\"");
         std::string_view path = line.substr(1, line.size() - 2);
@@ -188,18 +234,17 @@ private:
         full += path.substr(hive.size());
         if (full.find("\\\\") != std::string::npos)
             return problem("an empty key name in the path");
-        for (auto& key : m_document.keys) {
-            if (equalsIgnoringCase(key.path, full)) {
-                m_key = &key;
-                return;
-            }
-        }
-        m_document.keys.push_back({ std::move(full), {} });
-        m_key = &m_document.keys.back();
+        const Line& here = m_lines[m_at];
+        auto [found, added] = m_keyIndex.try_emplace(toLowerAscii(full), m_document.keys.size());
+        if (added)
+            m_document.keys.push_back({ std::move(full), {}, {} });
+        m_key = found->second;
+        m_document.keys[m_key].source = { here.begin, here.end };
     }
 
     void readValue(std::string_view line)
     {
+        std::size_t firstLine = m_at;
         std::string name;
         if (line.front() == '@') {
             line.remove_prefix(1);
@@ -213,12 +258,12 @@ private:
         if (line.empty() || line.front() != '=')
             return problem("a value without \"=\"");
         line = trimBlanks(line.substr(1));
-        if (!m_key)
+        if (m_key == noKey)
             return problem("a value outside a key");
         if (line.empty())
             return problem("a value without data");
 
-        RegistryValue value { std::move(name), REG_SZ, {} };
+        RegistryValue value { std::move(name), REG_SZ, {}, {}, false };
         if (line.front() == '"') {
             auto text = readQuoted(line);
             if (!text || !trimBlanks(line).empty())
@@ -246,14 +291,22 @@ private:
         } else {
             return problem("a value of a form not understood");
         }
-        for (auto& existing : m_key->values) {
-            if (equalsIgnoringCase(existing.name, value.name)) {
-                existing.type = value.type;
-                existing.data = std::move(value.data);
-                return;
-            }
+        RegistryKey& key = m_document.keys[m_key];
+        value.source = { m_lines[firstLine].begin, m_lines[m_at].end };
+        key.source.end = value.source.end;
+        // The last of several values of one name is the one that counts.
+        std::string indexName = std::to_string(m_key);
+        indexName.push_back('\n');
+        indexName += toLowerAscii(value.name);
+        auto [found, added] = m_valueIndex.try_emplace(std::move(indexName), key.values.size());
+        if (added) {
+            key.values.push_back(std::move(value));
+            return;
         }
-        m_key->values.push_back(std::move(value));
+        RegistryValue& existing = key.values[found->second];
+        existing.type = value.type;
+        existing.data = std::move(value.data);
+        existing.source = value.source;
     }
 
     // After "hex": ":" for binary data or "(type):", then the byte list,
@@ -288,7 +341,7 @@ private:
             list.pop_back();
             if (m_at + 1 >= m_lines.size())
                 break;
-            list += trimBlanks(m_lines[++m_at]);
+            list += trimBlanks(m_lines[++m_at].text);
         }
         auto bytes = parseHexBytes(list);
         if (!bytes) {
@@ -307,11 +360,20 @@ private:
         return true;
     }
 
+    static constexpr std::size_t noKey = static_cast<std::size_t>(-1);
+
     std::vector<RegistryProblem>& m_problems;
-    std::vector<std::string_view> m_lines;
-    std::size_t m_at { 0 };
     RegistryDocument m_document;
-    RegistryKey* m_key { nullptr };
+    std::string m_decoded; // the lines of a UTF-16 text, in UTF-8
+    std::vector<Line> m_lines;
+    bool m_sawLineEnd { false };
+    bool m_oddByte { false };
+    std::size_t m_at { 0 };
+    std::size_t m_key { noKey };
+    // Keys by their path, values by their key's number and name, folded to
+    // lower case: a large store is read in one pass.
+    std::unordered_map<std::string, std::size_t> m_keyIndex;
+    std::unordered_map<std::string, std::size_t> m_valueIndex;
 };
 
 void appendHex(std::string& out, std::string_view prefix, std::string_view bytes)
@@ -350,7 +412,9 @@ void appendValue(std::string& out, const RegistryValue& value)
     std::string prefix = value.name.empty() ? "@" : quoted(value.name);
     prefix.push_back('=');
     const std::string& data = value.data;
-    bool plainText = !data.empty() && data.back() == '\0' && data.find('\0') == data.size() - 1;
+    // A text with a line break has no quoted form in the format: it goes in hex(1).
+    bool plainText = !data.empty() && data.back() == '\0' && data.find('\0') == data.size() - 1
+        && data.find_first_of("\r\n") == std::string::npos;
     if (value.type == REG_SZ && plainText) {
         out += prefix + quoted(std::string_view(data).substr(0, data.size() - 1)) + "\n";
     } else if (value.type == REG_DWORD && data.size() == 4) {
@@ -370,41 +434,83 @@ void appendValue(std::string& out, const RegistryValue& value)
     }
 }
 
-void appendUtf8(std::string& out, char32_t code)
+// The lines for `text` (UTF-8 with "\n" line breaks) in the document's own
+// line ending and encoding.
+std::string encodeLines(const RegistryDocument& document, std::string_view text)
 {
-    if (code < 0x80) {
-        out.push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else if (code < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    std::string lines;
+    if (document.lineEnding == "\n") {
+        lines = text;
     } else {
-        out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        lines.reserve(text.size() + text.size() / 16);
+        for (char c : text) {
+            if (c == '\n')
+                lines += document.lineEnding;
+            else
+                lines.push_back(c);
+        }
     }
+    if (document.encoding.form == TextEncoding::Form::Utf16le)
+        return utf8ToUtf16le(lines);
+    return lines;
 }
 
-void appendUtf16(std::string& out, char32_t code)
-{
-    auto unit = [&](char32_t u) {
-        out.push_back(static_cast<char>(u & 0xFF));
-        out.push_back(static_cast<char>((u >> 8) & 0xFF));
-    };
-    if (code < 0x10000) {
-        unit(code);
-    } else {
-        code -= 0x10000;
-        unit(0xD800 + (code >> 10));
-        unit(0xDC00 + (code & 0x3FF));
+// Reads a text's characters from the end backwards, in either encoding.
+class Tail {
+public:
+    Tail(std::string_view bytes, TextEncoding encoding)
+        : m_bytes(bytes)
+        , m_unit(encoding.form == TextEncoding::Form::Utf16le ? 2 : 1)
+        , m_start(bytes.starts_with(byteOrderMark(encoding)) ? byteOrderMark(encoding).size() : 0)
+        , m_at(m_start + (bytes.size() - m_start) / m_unit * m_unit)
+    { }
+
+    bool empty() const { return m_at == m_start; }
+    // The last character, or 0 at the start: only ASCII ones are ever asked for.
+    char32_t last() const
+    {
+        if (empty())
+            return 0;
+        if (m_unit == 1)
+            return static_cast<unsigned char>(m_bytes[m_at - 1]);
+        return static_cast<unsigned char>(m_bytes[m_at - 2])
+            | (static_cast<unsigned char>(m_bytes[m_at - 1]) << 8);
     }
+    void drop() { m_at -= m_unit; }
+
+private:
+    std::string_view m_bytes;
+    std::size_t m_unit;
+    std::size_t m_start;
+    std::size_t m_at;
+};
+
+struct Ending {
+    bool lineBreak; // the text is empty or ends with a line break
+    bool blankLine; // the text is empty or its last line is blank
+};
+
+Ending endingOf(std::string_view bytes, TextEncoding encoding)
+{
+    Tail tail(bytes, encoding);
+    if (tail.empty())
+        return { true, true };
+    if (tail.last() != '\n')
+        return { false, false };
+    tail.drop();
+    while (!tail.empty() && (tail.last() == '\r' || tail.last() == ' ' || tail.last() == '\t'))
+        tail.drop();
+    return { true, tail.empty() || tail.last() == '\n' };
 }
 
-constexpr char32_t replacement = 0xFFFD;
+std::string valueLines(const RegistryValue& value, bool lineBreak)
+{
+    std::string text;
+    appendValue(text, value);
+    if (!lineBreak)
+        text.pop_back();
+    return text;
+}
 
 } // namespace
 
@@ -417,82 +523,76 @@ std::string_view canonicalHiveName(std::string_view name)
     return {};
 }
 
-RegistryDocument parseRegistryText(std::string_view text, std::vector<RegistryProblem>& problems)
+RegistryDocument parseRegistryText(std::string_view bytes, std::vector<RegistryProblem>& problems)
 {
-    return Parser(text, problems).run();
+    return Parser(bytes, problems).run();
 }
 
 std::string formatRegistryText(const RegistryDocument& document)
 {
-    std::string out(header);
-    out += "\n\n";
-    for (const auto& key : document.keys) {
-        out += "[" + key.path + "]\n";
-        for (const auto& value : key.values)
-            appendValue(out, value);
-        out.push_back('\n');
-    }
-    return out;
-}
-
-std::string utf8ToUtf16le(std::string_view text)
-{
-    std::string out;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = lead < 0x80 ? 1
-            : (lead >> 5) == 0x6         ? 2
-            : (lead >> 4) == 0xE         ? 3
-            : (lead >> 3) == 0x1E        ? 4
-                                         : 0;
-        char32_t code = length == 1 ? lead
-            : length == 2           ? lead & 0x1F
-            : length == 3           ? lead & 0x0F
-                                    : lead & 0x07;
-        bool valid = length > 0 && i + length <= text.size();
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            auto next = static_cast<unsigned char>(text[i + k]);
-            valid = (next & 0xC0) == 0x80;
-            code = (code << 6) | (next & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are not text.
-        static constexpr char32_t smallest[] = { 0, 0, 0x80, 0x800, 0x10000 };
-        if (valid && (code < smallest[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF))
-            valid = false;
-        // A byte that starts no valid sequence (always 0x80 or above) is kept
-        // as the lone surrogate U+DC00 + byte, so text in another code page
-        // survives the file unchanged.
-        appendUtf16(out, valid ? code : 0xDC00 + lead);
-        i += valid ? length : 1;
-    }
-    return out;
-}
-
-std::string utf16leToUtf8(std::string_view bytes)
-{
-    std::string out;
-    auto unitAt = [&](std::size_t i) {
-        return static_cast<char32_t>(
-            static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8));
+    const std::string& source = document.source;
+    // Lines to put in place of source[begin, end), in UTF-8 with "\n".
+    struct Edit {
+        std::size_t begin;
+        std::size_t end;
+        std::string text;
     };
-    std::size_t units = bytes.size() / 2;
-    for (std::size_t u = 0; u < units; ++u) {
-        char32_t code = unitAt(2 * u);
-        if (code >= 0xD800 && code <= 0xDBFF && u + 1 < units) {
-            char32_t low = unitAt(2 * (u + 1));
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                appendUtf8(out, 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00));
-                ++u;
-                continue;
-            }
-        }
-        if (code >= 0xDC80 && code <= 0xDCFF) {
-            out.push_back(static_cast<char>(code - 0xDC00)); // a byte kept by utf8ToUtf16le
+    std::vector<Edit> edits;
+    const Ending ending = endingOf(source, document.encoding);
+    std::string_view mark = byteOrderMark(document.encoding);
+    auto breakBefore = [&](std::size_t at) { return at == source.size() && !ending.lineBreak; };
+    bool addedAtEnd = false;
+    std::string newKeys;
+    for (const auto& key : document.keys) {
+        if (key.source.empty()) {
+            newKeys += "[" + key.path + "]\n";
+            for (const auto& value : key.values)
+                appendValue(newKeys, value);
+            newKeys.push_back('\n');
             continue;
         }
-        appendUtf8(out, code >= 0xD800 && code <= 0xDFFF ? replacement : code);
+        std::string added;
+        for (const auto& value : key.values) {
+            if (value.source.empty()) {
+                appendValue(added, value);
+            } else if (value.changed) {
+                bool lineBreak = !breakBefore(value.source.end);
+                edits.push_back({ value.source.begin, value.source.end, valueLines(value, lineBreak) });
+            }
+        }
+        if (added.empty())
+            continue;
+        if (breakBefore(key.source.end))
+            added.insert(added.begin(), '\n');
+        addedAtEnd = addedAtEnd || key.source.end == source.size();
+        edits.push_back({ key.source.end, key.source.end, std::move(added) });
     }
+    if (!newKeys.empty()) {
+        // Keys are set apart by a blank line.
+        if (!addedAtEnd && !ending.blankLine)
+            newKeys.insert(0, ending.lineBreak ? "\n" : "\n\n");
+        else if (addedAtEnd)
+            newKeys.insert(newKeys.begin(), '\n');
+        edits.push_back({ source.size(), source.size(), std::move(newKeys) });
+    }
+    if (edits.empty())
+        return source;
+    if (!document.hasHeader) {
+        std::size_t start = source.starts_with(mark) ? mark.size() : 0;
+        edits.insert(edits.begin(), { start, start, std::string(header) + "\n\n" });
+    }
+
+    std::stable_sort(
+        edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.begin < b.begin; });
+    std::string out;
+    out.reserve(source.size() + source.size() / 64 + 256);
+    std::size_t at = 0;
+    for (const auto& edit : edits) {
+        out.append(source, at, edit.begin - at);
+        out += encodeLines(document, edit.text);
+        at = edit.end;
+    }
+    out.append(source, at, std::string::npos);
     return out;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/TextCase.h"
 #include "tests/support/FaultySysCalls.h"
+#include "tests/support/Iconv.h"
 #include "tests/support/TestSupport.h"
 
 #include <algorithm>
@@ -339,6 +340,74 @@ TEST_F(RegistryTest, DownloadDirectoryIsAnsweredLiveUntilStored)
     ASSERT_EQ(regSetValueEx(key, "download directory", REG_SZ, bytes("/stored\0"s), 8), ERROR_SUCCESS);
     regCloseKey(key);
     EXPECT_EQ(readDownloadDirectory(), "/stored\0"s);
+}
+
+// As the registry editor exports: UTF-16LE with a byte order mark, CR LF.
+TEST_F(RegistryTest, StoreInUtf16IsReadAndWrittenBackInUtf16)
+{
+    const std::string before = "Windows Registry Editor Version 5.00\r\n"
+                               "\r\n"
+                               "; exported by hand\r\n"
+                               "[hkey_current_user\\Control Panel\\Desktop]\r\n"
+                               "\"DragFullWindows\"=\"1\"\r\n"
+                               "\"Gr\xC3\xBC\xC3\x9F"
+                               "e\"=\"\xE2\x82\xAC \\\"x\\\"\"\r\n"
+                               "\"Path\"=hex(2):00,d8,41,00,00,00\r\n"
+                               "\r\n";
+    const std::string after = "Windows Registry Editor Version 5.00\r\n"
+                              "\r\n"
+                              "; exported by hand\r\n"
+                              "[hkey_current_user\\Control Panel\\Desktop]\r\n"
+                              "\"DragFullWindows\"=\"0\"\r\n"
+                              "\"Gr\xC3\xBC\xC3\x9F"
+                              "e\"=\"\xE2\x82\xAC \\\"x\\\"\"\r\n"
+                              "\"Path\"=hex(2):00,d8,41,00,00,00\r\n"
+                              "\"Added\"=\"neu\"\r\n"
+                              "\r\n";
+    const std::string utf16 = test::iconv(before, "UTF-8", "UTF-16LE");
+    ASSERT_FALSE(utf16.empty());
+    temp.write("tvrn2/registry.reg", "\xFF\xFE" + utf16);
+    test::CapturedDebugOutput debug;
+
+    HKEY key = 0;
+    ASSERT_EQ(
+        regOpenKeyEx(HKEY_CURRENT_USER, "control panel\\desktop", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    EXPECT_EQ(query(key,
+                  "GR\xC3\xBC\xC3\x9F"
+                  "E"),
+        "\xE2\x82\xAC \"x\"\0"s);
+    EXPECT_EQ(query(key, "dragfullwindows"), "1\0"s);
+    ASSERT_EQ(regSetValueEx(key, "DragFullWindows", REG_SZ, bytes("0\0"s), 2), ERROR_SUCCESS);
+    ASSERT_EQ(regSetValueEx(key, "Added", REG_SZ, bytes("neu\0"s), 4), ERROR_SUCCESS);
+    regCloseKey(key);
+    EXPECT_TRUE(debug.lines().empty()) << debug.lines()[0];
+
+    const std::string written = test::TempDir::read(file);
+    ASSERT_TRUE(written.starts_with("\xFF\xFE"));
+    EXPECT_EQ(test::iconv(written.substr(2), "UTF-16LE", "UTF-8"), after);
+    EXPECT_EQ(written, "\xFF\xFE" + test::iconv(after, "UTF-8", "UTF-16LE"));
+}
+
+TEST_F(RegistryTest, RewriteKeepsCommentsLineEndingsAndSpelling)
+{
+    const std::string before = "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n"
+                               "; hand-made\r\n"
+                               "[HKEY_CURRENT_USER\\SOFTWARE\\Tavrin]\r\n"
+                               "\"a\"=\"C:\\Users\\x\"\r\n"
+                               "\"b\"=dword:0000000B\r\n"
+                               "\r\n";
+    temp.write("tvrn2/registry.reg", before);
+    HKEY key = create(HKEY_CURRENT_USER, "Software\\tavrin\\");
+    EXPECT_EQ(query(key, "a"), "C:\\Users\\x\0"s);
+    ASSERT_EQ(regSetValueEx(key, "B", REG_DWORD, bytes("\x0c\0\0\0"s), 4), ERROR_SUCCESS);
+    regCloseKey(key);
+    EXPECT_EQ(test::TempDir::read(file),
+        "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n"
+        "; hand-made\r\n"
+        "[HKEY_CURRENT_USER\\SOFTWARE\\Tavrin]\r\n"
+        "\"a\"=\"C:\\Users\\x\"\r\n"
+        "\"b\"=dword:0000000c\r\n"
+        "\r\n");
 }
 
 } // namespace

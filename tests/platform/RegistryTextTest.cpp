@@ -43,7 +43,8 @@ TEST(RegistryTextTest, EveryTypeSurvivesTheFileFormat)
                 { "big", REG_DWORD_BIG_ENDIAN, "\x00\x00\x01\x02"s },
                 { "none", REG_NONE, "\x05"s },
                 { "qword", 11, "\x01\x02\x03\x04\x05\x06\x07\x08"s },
-                { "name \\ with \"quotes\"\r\n", REG_SZ, "v\0"s },
+                { "name \\ with \"quotes\" \\n", REG_SZ, "v\0"s },
+                { "two lines", REG_SZ, "a\r\nb\0"s },
             } },
         { "HKEY_CLASSES_ROOT", { { "", REG_SZ, "root\0"s } } },
         { "HKEY_USERS\\empty", {} },
@@ -112,6 +113,167 @@ TEST(RegistryTextTest, ReadsHandWrittenFiles)
     EXPECT_EQ(document.keys[0].values[2].data, "\xff\x00\x00\x00"s);
 }
 
+RegistryValue* valueOf(RegistryDocument& document, std::string_view key, std::string_view name)
+{
+    for (auto& k : document.keys) {
+        if (k.path != key)
+            continue;
+        for (auto& v : k.values) {
+            if (v.name == name)
+                return &v;
+        }
+    }
+    return nullptr;
+}
+
+// Changes as the store makes them: a value's data replaced, a value added to
+// a key the file has, a key of its own added.
+void changeSome(RegistryDocument& document)
+{
+    RegistryValue* drag = valueOf(document, "HKEY_CURRENT_USER\\Control Panel\\Desktop", "DragFullWindows");
+    ASSERT_NE(drag, nullptr);
+    drag->type = REG_SZ;
+    drag->data = "0\0"s;
+    drag->changed = true;
+    for (auto& key : document.keys) {
+        if (key.path == "HKEY_CURRENT_USER\\Control Panel\\Desktop")
+            key.values.push_back({ "New", REG_SZ, "x\0"s });
+    }
+    document.keys.push_back({ "HKEY_CURRENT_USER\\Software\\Added", { { "v", REG_DWORD, "\x01\0\0\0"s } } });
+}
+
+TEST(RegistryTextTest, RewriteKeepsEveryLineItDoesNotChange)
+{
+    const struct {
+        const char* what;
+        std::string before;
+        std::string after;
+    } cases[] = {
+        { "byte order mark, CR LF, comments, a key spelled in lower case, hex(2) that is not UTF-16",
+            "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n"
+            "\r\n"
+            "; kept by hand\r\n"
+            "[hkey_current_user\\Control Panel\\Desktop\\]\r\n"
+            "\"DragFullWindows\"=\"1\"\r\n"
+            "  \"Wallpaper\" = \"C:\\Pictures\\x.bmp\"\r\n"
+            "\"Path\"=hex(2):00,d8,41,00,00,00\r\n"
+            "\r\n"
+            "; the other key\r\n"
+            "[HKEY_CURRENT_USER\\Software\\Other]\r\n"
+            "\"n\"=DWORD:A\r\n"
+            "\r\n",
+            "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n"
+            "\r\n"
+            "; kept by hand\r\n"
+            "[hkey_current_user\\Control Panel\\Desktop\\]\r\n"
+            "\"DragFullWindows\"=\"0\"\r\n"
+            "  \"Wallpaper\" = \"C:\\Pictures\\x.bmp\"\r\n"
+            "\"Path\"=hex(2):00,d8,41,00,00,00\r\n"
+            "\"New\"=\"x\"\r\n"
+            "\r\n"
+            "; the other key\r\n"
+            "[HKEY_CURRENT_USER\\Software\\Other]\r\n"
+            "\"n\"=DWORD:A\r\n"
+            "\r\n"
+            "[HKEY_CURRENT_USER\\Software\\Added]\r\n"
+            "\"v\"=dword:00000001\r\n"
+            "\r\n" },
+        { "the key twice, the value in both, a last line without its line break",
+            "Windows Registry Editor Version 5.00\n"
+            "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"
+            "\"DragFullWindows\"=\"2\"\n"
+            "[HKEY_CURRENT_USER\\Control Panel\\DESKTOP]\n"
+            "\"dragfullwindows\"=hex:31,\\\n"
+            "  00",
+            "Windows Registry Editor Version 5.00\n"
+            "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"
+            "\"DragFullWindows\"=\"2\"\n"
+            "[HKEY_CURRENT_USER\\Control Panel\\DESKTOP]\n"
+            "\"DragFullWindows\"=\"0\"\n"
+            "\"New\"=\"x\"\n"
+            "\n"
+            "[HKEY_CURRENT_USER\\Software\\Added]\n"
+            "\"v\"=dword:00000001\n"
+            "\n" },
+        { "comments only, no header", "; nothing yet\n",
+            "Windows Registry Editor Version 5.00\n"
+            "\n"
+            "; nothing yet\n"
+            "\n"
+            "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"
+            "\"DragFullWindows\"=\"0\"\n"
+            "\"New\"=\"x\"\n"
+            "\n"
+            "[HKEY_CURRENT_USER\\Software\\Added]\n"
+            "\"v\"=dword:00000001\n"
+            "\n" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<RegistryProblem> problems;
+        RegistryDocument document = parseRegistryText(c.before, problems);
+        EXPECT_TRUE(problems.empty());
+        EXPECT_EQ(formatRegistryText(document), c.before) << "nothing changed, nothing moves";
+        if (document.keys.empty())
+            document.keys.push_back(
+                { "HKEY_CURRENT_USER\\Control Panel\\Desktop", { { "DragFullWindows", REG_SZ, "1\0"s } } });
+        changeSome(document);
+        EXPECT_EQ(formatRegistryText(document), c.after);
+    }
+}
+
+TEST(RegistryTextTest, TextsThatAreNotUtf16KeepTheirBytes)
+{
+    std::vector<RegistryProblem> problems;
+    RegistryDocument document = parseRegistryText("Windows Registry Editor Version 5.00\n"
+                                                  "[HKEY_CURRENT_USER\\K]\n"
+                                                  "\"e\"=hex(2):00,d8,41,00,00,00\n"
+                                                  "\"m\"=hex(7):00,dc,00,00,00,00\n",
+        problems);
+    ASSERT_TRUE(problems.empty());
+    ASSERT_EQ(document.keys.size(), 1U);
+    // Written anew, the values keep the very bytes they were read from.
+    for (auto& value : document.keys[0].values)
+        value.changed = true;
+    EXPECT_EQ(formatRegistryText(document),
+        "Windows Registry Editor Version 5.00\n"
+        "[HKEY_CURRENT_USER\\K]\n"
+        "\"e\"=hex(2):00,d8,41,00,00,00\n"
+        "\"m\"=hex(7):00,dc,00,00,00,00\n");
+}
+
+TEST(RegistryTextTest, QuotedTextsEscapeOnlyBackslashAndQuote)
+{
+    const std::pair<std::string, std::string> read[] = {
+        { R"("C:\Users\x")", "C:\\Users\\x" },
+        { R"("a\\b")", "a\\b" },
+        { R"("say \"hi\"")", "say \"hi\"" },
+        { R"("line\nbreak\r")", "line\\nbreak\\r" },
+        { R"("end\\")", "end\\" },
+        { R"("\t\0")", "\\t\\0" },
+    };
+    for (const auto& [quotedText, text] : read) {
+        std::vector<RegistryProblem> problems;
+        RegistryDocument document = parseRegistryText(
+            "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\K]\n\"v\"=" + quotedText + "\n",
+            problems);
+        ASSERT_TRUE(problems.empty()) << quotedText;
+        ASSERT_EQ(document.keys.size(), 1U);
+        ASSERT_EQ(document.keys[0].values.size(), 1U);
+        EXPECT_EQ(document.keys[0].values[0].data, text + '\0') << quotedText;
+    }
+    const std::pair<std::string, std::string> written[] = {
+        { "C:\\x \"y\"", R"("v"="C:\\x \"y\"")" },
+        // A line break has no quoted form: the text goes as REG_SZ in hex.
+        { "a\nb", R"("v"=hex(1):61,00,0a,00,62,00,00,00)" },
+    };
+    for (const auto& [text, line] : written) {
+        RegistryDocument document { { { "HKEY_CURRENT_USER\\K", { { "v", REG_SZ, text + '\0' } } } } };
+        EXPECT_EQ(formatRegistryText(document),
+            "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\K]\n" + line + "\n\n");
+    }
+}
+
 TEST(RegistryTextTest, ReportsWhatItDoesNotUnderstand)
 {
     const char* damaged[] = {
@@ -165,7 +327,9 @@ TEST(RegistryTextTest, Utf16Conversions)
     // A byte that is not part of UTF-8 travels as the lone surrogate U+DC00 + byte, and comes back.
     const std::pair<std::string, std::string> escaped[] = {
         { "\xFF", "\xFF\xDC" }, { "\xC0\x80", "\xC0\xDC\x80\xDC" }, // overlong
-        { "\xED\xA0\x80", "\xED\xDC\xA0\xDC\x80\xDC" }, // a surrogate's own UTF-8 form
+        { "\xED\xB2\x80", "\xED\xDC\xB2\xDC\x80\xDC" }, // the form of U+DC80, which stands for a byte
+        // A high surrogate's form before what becomes a low surrogate would pair with it.
+        { "\xED\xA0\x80\xFF", "\xED\xDC\xA0\xDC\x80\xDC\xFF\xDC" },
         { "\xE2\x82", "\xE2\xDC\x82\xDC" }, // cut short
         { "\xE9t\xE9", "\xE9\xDCt\x00\xE9\xDC"s }, // Latin-1
     };
@@ -173,9 +337,16 @@ TEST(RegistryTextTest, Utf16Conversions)
         EXPECT_EQ(utf8ToUtf16le(bytes), utf16);
         EXPECT_EQ(utf16leToUtf8(utf16), bytes);
     }
-    // Other lone surrogates of a file written elsewhere are not text.
-    EXPECT_EQ(utf16leToUtf8("\x00\xD8x\x00"s), "\xEF\xBF\xBDx") << "lone high surrogate";
-    EXPECT_EQ(utf16leToUtf8("\x7F\xDC"s), "\xEF\xBF\xBD") << "lone low surrogate below the byte range";
+    // Other lone surrogates of a file written elsewhere take their own three-byte form, and come back.
+    const std::pair<std::string, std::string> lone[] = {
+        { "\xED\xA0\x80x", "\x00\xD8x\x00"s }, // high
+        { "\xED\xB1\xBF", "\x7F\xDC"s }, // low, below the byte range
+        { "\xED\xAF\xBF\xED\xA0\x80", "\xFF\xDB\x00\xD8"s }, // two highs
+    };
+    for (const auto& [utf8, utf16] : lone) {
+        EXPECT_EQ(utf16leToUtf8(utf16), utf8);
+        EXPECT_EQ(utf8ToUtf16le(utf8), utf16);
+    }
 }
 
 TEST(RegistryTextTest, HiveNames)
