@@ -158,14 +158,46 @@ FileError createFile(const std::string& path, std::string_view data)
     return writeWithFlags(path, data, O_TRUNC);
 }
 
-int writeFileAtomically(const std::string& path, std::string_view data)
+std::string linkTarget(const std::string& path)
+{
+    std::string at = path;
+    // As many links as the system itself follows before it gives up.
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info { };
+        if (::lstat(at.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return at;
+        std::string target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 256), '\0');
+        ssize_t length = 0;
+        while ((length = ::readlink(at.c_str(), target.data(), target.size()))
+            == static_cast<ssize_t>(target.size()))
+            target.resize(target.size() * 2);
+        if (length < 0)
+            return at;
+        target.resize(static_cast<std::size_t>(length));
+        if (target.empty())
+            return at;
+        at = target.front() == '/' || at.find('/') == std::string::npos ? target
+                                                                        : parentFolder(at) + "/" + target;
+    }
+    return at;
+}
+
+int writeFileAtomically(const std::string& link, std::string_view data)
 {
     static std::atomic<unsigned> counter { 0 };
+    // A settings file that links elsewhere (into a folder of dotfiles) stays
+    // a link: the new bytes replace the file it leads to, in its own folder.
+    const std::string path = linkTarget(link);
     // Keep the permissions a user gave the file; new files get the usual ones.
+    // A file without write permission is not replaced, as the system's own
+    // settings functions refuse to write a read-only file.
     mode_t mode = 0644;
     struct stat old { };
-    if (::stat(path.c_str(), &old) == 0)
+    if (::stat(path.c_str(), &old) == 0) {
         mode = old.st_mode & 07777;
+        if ((mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0)
+            return EACCES;
+    }
 
     // A process killed between its write and its rename leaves its temporary
     // file behind, and a later process may get the same number: a name that

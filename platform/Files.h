@@ -64,8 +64,15 @@ FileError createFile(const std::string& path, std::string_view data);
 // Replaces the file's contents all at once: the bytes go to a temporary file
 // beside it, which is flushed to disk and renamed over the old one. A failure
 // at any step leaves the old file as it was and removes the temporary file.
-// Returns 0 or the errno value of the failed step.
+// A symbolic link stays a link: the file it leads to is replaced, through a
+// temporary file in that file's folder. A file that has no write permission
+// (mode 444, or not writable by this user) is read-only: it is left as it is
+// and the answer is EACCES. Returns 0 or the errno value of the failed step.
 int writeFileAtomically(const std::string& path, std::string_view data);
+
+// Where a path leads after its symbolic links: the path itself when it is no
+// link, the last link's target when that does not exist yet.
+std::string linkTarget(const std::string& path);
 
 // The whole file, or std::nullopt with errno set.
 std::optional<std::string> readWholeFile(const std::string& path);

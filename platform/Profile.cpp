@@ -1,11 +1,14 @@
 #include "platform/Profile.h"
 
+#include "platform/DebugOutput.h"
 #include "platform/Files.h"
 #include "platform/FixedText.h"
 #include "platform/SystemInfo.h"
 #include "platform/TextCase.h"
+#include "platform/TextEncoding.h"
 
 #include <cerrno>
+#include <cstring>
 #include <vector>
 
 namespace tvrn2 {
@@ -219,8 +222,9 @@ std::string profilePath(std::string_view fileName)
 std::string getPrivateProfileString(
     std::string_view section, std::string_view key, std::string_view defaultValue, std::string_view fileName)
 {
-    if (auto text = readWholeFile(profilePath(fileName))) {
-        if (auto value = findProfileValue(*text, section, key))
+    if (auto bytes = readWholeFile(profilePath(fileName))) {
+        std::string text = decodeText(*bytes, detectTextEncoding(*bytes));
+        if (auto value = findProfileValue(text, section, key))
             return *value;
     }
     return std::string(clip(defaultValue));
@@ -240,15 +244,23 @@ bool writePrivateProfileString(std::string_view section, std::optional<std::stri
             return false;
         }
     }
+    // A file keeps the encoding it has (UTF-8, with or without a byte order
+    // mark, or UTF-16LE); a new one is UTF-8.
     std::string old;
-    if (auto text = readWholeFile(path))
-        old = std::move(*text);
-    else if (errno != ENOENT)
+    TextEncoding encoding;
+    if (auto bytes = readWholeFile(path)) {
+        encoding = detectTextEncoding(*bytes);
+        old = decodeText(*bytes, encoding);
+    } else if (errno != ENOENT) {
         return false; // never replace a file that could not be read
+    }
     std::string changed = changeProfileText(old, section, key, value);
     if (changed == old && fileExists(path))
         return true;
-    if (int error = writeFileAtomically(path, changed)) {
+    if (int error = writeFileAtomically(path, encodeText(changed, encoding))) {
+        outputDebugString("Settings file " + path + " could not be written: " + std::strerror(error)
+            + (error == EACCES ? " (the file is read-only); it is left as it is."
+                               : "; it is left as it was."));
         errno = error;
         return false;
     }

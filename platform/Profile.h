@@ -7,9 +7,10 @@
 namespace tvrn2 {
 
 // Settings files in the INI format: "[section]" lines, each followed by
-// "key=value" lines. Section and key names compare without regard to case;
-// blanks around names and values do not count; a value enclosed in a pair of
-// matching quotes is read without them. Lines starting with ";" are comments.
+// "key=value" lines, in UTF-8 or UTF-16LE (the files' bytes are read as text
+// and written back in the encoding they had; see TextEncoding.h). Section and key names compare without
+// regard to case; blanks around names and values do not count; a value enclosed in a pair of matching quotes
+// is read without them. Lines starting with ";" are comments.
 
 // The value of the key in the first section of that name, if there is one.
 // A pure function over the file's text.
@@ -34,7 +35,9 @@ std::string getPrivateProfileString(
 
 // Sets (value given), removes (no value) a key, or removes a section (no key),
 // creating the file and the settings folder as needed. The file is replaced
-// all at once, so a failed write leaves the old file intact. Returns false
+// all at once, so a failed write leaves the old file intact; it keeps its
+// encoding (UTF-8 with or without a byte order mark, or UTF-16LE), a link
+// to it stays a link, and a read-only file is not written. Returns false
 // (with errno set) when the file could not be written, or when a name or the
 // value would break the file's structure (line breaks, "]" in a section name,
 // "=" in a key name).

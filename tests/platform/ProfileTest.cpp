@@ -2,9 +2,12 @@
 
 #include "platform/Files.h"
 #include "tests/support/FaultySysCalls.h"
+#include "tests/support/Iconv.h"
 #include "tests/support/TestSupport.h"
 
+#include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace tvrn2 {
@@ -160,6 +163,64 @@ TEST_F(ProfileFileTest, SeventyThousandCharacterValueRoundTrips)
     EXPECT_EQ(getPrivateProfileString("B", "after", "", "p.ini"), "2");
     ASSERT_TRUE(writePrivateProfileString("A", "long", "short", "p.ini"));
     EXPECT_EQ(test::TempDir::read(settings / "p.ini"), "[A]\nbefore=1\nlong=short\n[B]\nafter=2\n");
+}
+
+TEST_F(ProfileFileTest, FilesWithAByteOrderMarkKeepTheirEncoding)
+{
+    // The INI manager's sector list, as it is read at start and written at exit.
+    const std::string before = "[__Dont_Touch_Me__]\r\nSectors=0\r\n[Other]\r\nName=Gr\xC3\xBC\xC3\x9F"
+                               "e\r\n";
+    const std::string after = "[__Dont_Touch_Me__]\r\nSectors=1\r\nSectors_1=a,b,c\r\n[Other]\r\n"
+                              "Name=Gr\xC3\xBC\xC3\x9F"
+                              "e\r\n";
+    const std::pair<const char*, std::function<std::string(const std::string&)>> encodings[] = {
+        { "UTF-8 with a byte order mark", [](const std::string& text) { return "\xEF\xBB\xBF" + text; } },
+        { "UTF-16LE with a byte order mark",
+            [](const std::string& text) { return "\xFF\xFE" + test::iconv(text, "UTF-8", "UTF-16LE"); } },
+    };
+    for (const auto& [what, encode] : encodings) {
+        SCOPED_TRACE(what);
+        temp.write("tvrn2/tvrn2.INI", encode(before));
+        EXPECT_EQ(getPrivateProfileString("__Dont_Touch_Me__", "Sectors", "-", "tvrn2.INI"), "0");
+        EXPECT_EQ(getPrivateProfileString("other", "name", "-", "tvrn2.INI"),
+            "Gr\xC3\xBC\xC3\x9F"
+            "e");
+        ASSERT_TRUE(writePrivateProfileString("__Dont_Touch_Me__", "Sectors", "1", "tvrn2.INI"));
+        ASSERT_TRUE(writePrivateProfileString("__Dont_Touch_Me__", "Sectors_1", "a,b,c", "tvrn2.INI"));
+        EXPECT_EQ(test::TempDir::read(settings / "tvrn2.INI"), encode(after));
+        EXPECT_EQ(getPrivateProfileString("__Dont_Touch_Me__", "Sectors_1", "-", "tvrn2.INI"), "a,b,c");
+    }
+}
+
+TEST_F(ProfileFileTest, LinkedFileStaysALink)
+{
+    // A link to a link, the second one relative, into a folder of dotfiles.
+    auto target = temp.write("dotfiles/ini/tvrn2.INI", "; mine\n[S]\nk=1\n");
+    std::filesystem::create_symlink("ini/tvrn2.INI", temp / "dotfiles/current.INI");
+    std::filesystem::create_directories(settings);
+    std::filesystem::create_symlink(temp / "dotfiles/current.INI", settings / "tvrn2.INI");
+
+    ASSERT_TRUE(writePrivateProfileString("S", "k", "2", "tvrn2.INI"));
+    EXPECT_EQ(getPrivateProfileString("S", "k", "", "tvrn2.INI"), "2");
+    EXPECT_TRUE(std::filesystem::is_symlink(settings / "tvrn2.INI"));
+    EXPECT_TRUE(std::filesystem::is_symlink(temp / "dotfiles/current.INI"));
+    EXPECT_EQ(test::TempDir::read(target), "; mine\n[S]\nk=2\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(target.parent_path()), {}), 1);
+}
+
+TEST_F(ProfileFileTest, ReadOnlyFileIsNotWritten)
+{
+    const std::string original = "[S]\nk=1\n";
+    auto file = temp.write("tvrn2/p.ini", original);
+    std::filesystem::permissions(file, std::filesystem::perms(0444));
+    test::CapturedDebugOutput debug;
+    errno = 0;
+    EXPECT_FALSE(writePrivateProfileString("S", "k", "2", "p.ini"));
+    EXPECT_EQ(errno, EACCES);
+    EXPECT_EQ(test::TempDir::read(file), original);
+    EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(0444));
+    ASSERT_EQ(debug.lines().size(), 1U);
+    EXPECT_NE(debug.lines()[0].find("read-only"), std::string::npos) << debug.lines()[0];
 }
 
 } // namespace

@@ -410,5 +410,48 @@ TEST_F(RegistryTest, RewriteKeepsCommentsLineEndingsAndSpelling)
         "\r\n");
 }
 
+TEST_F(RegistryTest, StoreReachedThroughALinkStaysALink)
+{
+    const std::string before
+        = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\K]\n\"v\"=\"1\"\n";
+    auto target = temp.write("dotfiles/tvrn2/registry.reg", before);
+    std::filesystem::create_directories(file.parent_path());
+    std::filesystem::create_symlink("../dotfiles/tvrn2/registry.reg", file);
+
+    HKEY key = create(HKEY_CURRENT_USER, "K");
+    ASSERT_EQ(regSetValueEx(key, "v", REG_SZ, bytes("2\0"s), 2), ERROR_SUCCESS);
+    EXPECT_EQ(query(key, "v"), "2\0"s);
+    regCloseKey(key);
+    EXPECT_TRUE(std::filesystem::is_symlink(file));
+    EXPECT_EQ(std::filesystem::read_symlink(file), "../dotfiles/tvrn2/registry.reg");
+    EXPECT_EQ(test::TempDir::read(target),
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\K]\n\"v\"=\"2\"\n");
+    for (const auto& folder : { file.parent_path(), target.parent_path() })
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1) << "left in " << folder;
+}
+
+TEST_F(RegistryTest, ReadOnlyStoreIsReportedAndLeftAsItIs)
+{
+    const std::string before
+        = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\K]\n\"v\"=\"1\"\n";
+    temp.write("tvrn2/registry.reg", before);
+    std::filesystem::permissions(file, std::filesystem::perms(0444));
+    test::CapturedDebugOutput debug;
+
+    HKEY key = 0;
+    ASSERT_EQ(regOpenKeyEx(HKEY_CURRENT_USER, "K", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    EXPECT_EQ(regSetValueEx(key, "v", REG_SZ, bytes("2\0"s), 2), ERROR_ACCESS_DENIED);
+    HKEY created = 0;
+    EXPECT_EQ(regCreateKeyEx(HKEY_CURRENT_USER, "K\\Sub", 0, KEY_ALL_ACCESS, &created, nullptr),
+        ERROR_ACCESS_DENIED);
+    EXPECT_EQ(query(key, "v"), "1\0"s);
+    regCloseKey(key);
+    EXPECT_EQ(test::TempDir::read(file), before);
+    EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(0444));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(file.parent_path()), {}), 1);
+    ASSERT_FALSE(debug.lines().empty());
+    EXPECT_NE(debug.lines()[0].find("read-only"), std::string::npos) << debug.lines()[0];
+}
+
 } // namespace
 } // namespace tvrn2
