@@ -1,5 +1,6 @@
 #include "platform/Control.h"
 
+#include "platform/FixedText.h"
 #include "platform/Window.h"
 
 #include <algorithm>
@@ -35,17 +36,26 @@ void Control::setText(std::string text)
         return;
     m_text = std::move(text);
     m_screenText = m_text;
+    m_editing = false;
     changed(ControlProperty::Text);
 }
 
 void Control::setScreenText(std::string text)
 {
+    m_editing = false;
     if (m_maxLength > 0 && static_cast<int>(text.size()) > m_maxLength)
-        text.resize(static_cast<std::size_t>(m_maxLength));
+        text.resize(wholeCharacterCut(text, static_cast<std::size_t>(m_maxLength)));
     if (text == m_screenText)
         return;
     m_screenText = std::move(text);
     changed(ControlProperty::ScreenText);
+}
+
+void Control::typeScreenText(std::string text)
+{
+    bool edited = text != m_screenText;
+    setScreenText(std::move(text));
+    m_editing = m_editing || edited;
 }
 
 void Control::setTooltip(std::string tooltip)
@@ -177,12 +187,13 @@ void Control::bind(std::function<std::string()> get, std::function<void(const st
 
 void Control::display()
 {
-    if (m_get)
+    if (m_get && !m_editing)
         setScreenText(m_get());
 }
 
 void Control::update()
 {
+    m_editing = false;
     if (m_set)
         m_set(m_screenText);
 }

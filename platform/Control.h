@@ -113,6 +113,11 @@ public:
     // What the screen shows: for an entry, what the user has typed.
     const std::string& screenText() const { return m_screenText; }
     void setScreenText(std::string text);
+    // The user's own change to the screen text. From then until update()
+    // takes it into the variable, or the program sets the screen text itself,
+    // the control is being edited and display() leaves it as the user has it.
+    void typeScreenText(std::string text);
+    bool editing() const { return m_editing; }
 
     const std::string& tooltip() const { return m_tooltip; }
     void setTooltip(std::string tooltip);
@@ -193,6 +198,7 @@ private:
     std::string m_label;
     std::string m_text;
     std::string m_screenText;
+    bool m_editing { false };
     std::string m_tooltip;
     std::string m_accessibleName;
     Colour m_fontColour { ColourNone };

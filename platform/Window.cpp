@@ -262,6 +262,12 @@ void Window::dispatchOne()
     m_queue.pop_front();
     if (m_current.keyCode >= 0)
         m_lastKeyCode = m_current.keyCode;
+    // An accepted entry's variable takes what the user typed before anyone
+    // looks at it.
+    if (m_current.event == Event::Accepted) {
+        if (auto* accepted = control(m_current.control); accepted && accepted->editing())
+            accepted->update();
+    }
 
     m_dispatching = true;
     auto result = m_handler(m_current);
@@ -348,16 +354,20 @@ bool Window::inputScreenText(int number, std::string text)
     auto* c = control(number);
     if (!c || !c->takesInput())
         return false;
-    c->setScreenText(std::move(text));
+    c->typeScreenText(std::move(text));
     return true;
 }
 
 bool Window::inputFocus(int number)
 {
-    if (number == m_focus || !control(number))
+    if (number == m_focus || (number != 0 && !control(number)))
         return false;
+    // Leaving an entry the user changed completes it, as Enter does.
+    if (auto* left = control(m_focus); left && left->editing())
+        post(Event::Accepted, m_focus);
     m_focus = number;
-    post(Event::Selected, number);
+    if (number != 0)
+        post(Event::Selected, number);
     return true;
 }
 

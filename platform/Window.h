@@ -119,6 +119,7 @@ public:
     bool inputKey(int control, int keyCode);
     bool inputMouse(int control, Event event, int x, int y);
     bool inputScreenText(int control, std::string text);
+    // The focus moved to a control, or (0) to something that is none of them.
     bool inputFocus(int control);
     bool inputWindowEvent(Event event);
 

@@ -253,6 +253,7 @@ void GtkWindowView::build()
     g_signal_connect(m_toplevel, "delete-event", G_CALLBACK(onDelete), this);
     g_signal_connect(m_toplevel, "focus-in-event", G_CALLBACK(onWindowFocus), this);
     g_signal_connect(m_toplevel, "focus-out-event", G_CALLBACK(onWindowFocus), this);
+    g_signal_connect(m_toplevel, "set-focus", G_CALLBACK(onSetFocus), this);
     g_signal_connect(m_fixed, "size-allocate", G_CALLBACK(onFixedAllocate), this);
 
     windowChanged(WindowProperty::Caption);
@@ -739,6 +740,20 @@ gboolean GtkWindowView::onWindowFocus(GtkWidget*, GdkEventFocus* event, gpointer
     }
     view->m_window.inputWindowEvent(event->in ? Event::GainFocus : Event::LoseFocus);
     return FALSE;
+}
+
+void GtkWindowView::onSetFocus(GtkWindow*, GtkWidget* widget, gpointer data)
+{
+    // A control taking the focus says so itself; the focus going anywhere
+    // else in the window (an embedded browser, or nothing) leaves the control.
+    auto* view = static_cast<GtkWindowView*>(data);
+    if (view->m_destroying)
+        return;
+    for (auto& [number, item] : view->m_items) {
+        if (widget && (widget == item->outer || gtk_widget_is_ancestor(widget, item->outer)))
+            return;
+    }
+    view->m_window.inputFocus(0);
 }
 
 void GtkWindowView::onFixedAllocate(GtkWidget*, GdkRectangle* allocation, gpointer data)

@@ -59,6 +59,7 @@ private:
 
     static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer view);
     static gboolean onWindowFocus(GtkWidget*, GdkEventFocus*, gpointer view);
+    static void onSetFocus(GtkWindow*, GtkWidget*, gpointer view);
     static void onFixedAllocate(GtkWidget*, GdkRectangle*, gpointer view);
     static void onClicked(GtkButton*, gpointer item);
     static gboolean onButtonPress(GtkWidget*, GdkEventButton*, gpointer item);

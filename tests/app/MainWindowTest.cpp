@@ -342,6 +342,31 @@ TEST_F(MainWindowTest, EnterInTheAddressLineTakesTheTypedAddress)
     run(s);
 }
 
+TEST_F(MainWindowTest, AnAddressBeingTypedOutlivesARedisplayAndLeavingTheLineTakesIt)
+{
+    make();
+    const std::string typed = "http://typed.invalid/left.htm";
+    auto s = script();
+    s.step(
+         "the window opened", [&] { return screen(MainWindow::FEPATH) != ""; },
+         [&] {
+             window().inputFocus(MainWindow::FEPATH);
+             window().inputScreenText(MainWindow::FEPATH, typed);
+             window().inputWindowEvent(Event::LoseFocus);
+             window().inputWindowEvent(Event::GainFocus);
+         })
+        .step(
+            "the window came back", [&] { return window().pending(Event::GainFocus) == 0; },
+            [&] {
+                EXPECT_EQ(screen(MainWindow::FEPATH), typed);
+                EXPECT_EQ(main->browser()->FE_PATH.clipped(), settings.addresses.homePage);
+                window().inputFocus(MainWindow::OKBUTTON);
+            })
+        .step("leaving the line took the address",
+            [&] { return main->browser()->FE_PATH.clipped() == typed; });
+    run(s);
+}
+
 TEST_F(MainWindowTest, OnlyALeftClickLaunchesALink)
 {
     struct Case {

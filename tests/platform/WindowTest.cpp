@@ -3,6 +3,7 @@
 #include "platform/HeadlessEventLoop.h"
 #include "platform/KeyCode.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace tvrn2 {
@@ -238,6 +239,74 @@ TEST_F(WindowTest, BoundVariablesGoToTheScreenAndBack)
     EXPECT_EQ(path, "/tmp/first");
     window.update(entry);
     EXPECT_EQ(path, "/home");
+}
+
+TEST_F(WindowTest, AnEntryBeingEditedKeepsItsTextUntilLeftOrAccepted)
+{
+    // How the entry is completed: focus to another control, focus to nothing
+    // of the window's (an embedded browser), or Enter.
+    struct Case {
+        const char* how;
+        int focusTo; // -1: Enter instead of a focus change
+        bool selects;
+    };
+    for (const Case& c : { Case { "another control", 2, true }, Case { "outside the controls", 0, false },
+             Case { "Enter", -1, false } }) {
+        SCOPED_TRACE(c.how);
+        std::string path = "/old";
+        Window window;
+        int entry = window.add(ControlKind::Entry, "?PATH");
+        int button = window.add(ControlKind::Button, "?B", "B");
+        ASSERT_EQ(button, 2);
+        window.control(entry)->bind([&] { return path; }, [&](const std::string& value) { path = value; });
+        window.open();
+        window.display();
+        EXPECT_TRUE(window.inputFocus(entry));
+        window.inputScreenText(entry, "/typed");
+        EXPECT_TRUE(window.control(entry)->editing());
+
+        // A redisplay, as on regaining the focus, leaves the typed text alone.
+        path = "/changed by the program";
+        window.display();
+        EXPECT_EQ(window.control(entry)->screenText(), "/typed");
+
+        if (c.focusTo >= 0)
+            EXPECT_TRUE(window.inputFocus(c.focusTo));
+        else
+            EXPECT_TRUE(window.inputClick(entry, KeyCode::Enter));
+        EXPECT_EQ(path, "/changed by the program") << "nothing is taken before the event is handled";
+        std::string pathWhenAccepted;
+        window.post(Event::CloseWindow);
+        auto seen = runRecording(window, [&](const WindowEvent& e) {
+            if (e.event == Event::Accepted)
+                pathWhenAccepted = path;
+            return Dispatch::Default;
+        });
+        std::vector<WindowEvent> expected { { Event::OpenWindow, 0, -1 }, { Event::Selected, entry, -1 },
+            { Event::Accepted, entry, c.focusTo >= 0 ? -1 : KeyCode::Enter } };
+        if (c.selects)
+            expected.push_back({ Event::Selected, button, -1 });
+        expected.push_back({ Event::CloseWindow, 0, -1 });
+        EXPECT_EQ(seen, expected);
+        EXPECT_EQ(pathWhenAccepted, "/typed");
+        EXPECT_FALSE(window.control(entry)->editing());
+
+        // Completed, the entry shows its variable again.
+        path = "/next";
+        window.display();
+        EXPECT_EQ(window.control(entry)->screenText(), "/next");
+    }
+
+    // Leaving an entry nobody changed accepts nothing.
+    Window window;
+    int entry = window.add(ControlKind::Entry, "?E");
+    int button = window.add(ControlKind::Button, "?B", "B");
+    window.open();
+    window.inputFocus(entry);
+    window.inputFocus(button);
+    window.post(Event::CloseWindow);
+    auto seen = runRecording(window);
+    EXPECT_EQ(std::count_if(seen.begin(), seen.end(), [](const WindowEvent& e) { return e.event == Event::Accepted; }), 0);
 }
 
 TEST_F(WindowTest, ALoopWithNothingLeftToDoGivesUpInsteadOfHanging)
