@@ -26,18 +26,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         errors.SaveErrorState();
 
         // The table is copied so that a read past its end is caught.
+        std::size_t defaults = errors.errors() ? errors.errors()->size() : 0;
         std::vector<std::uint8_t> table(fields[5].begin(), fields[5].end());
         errors.AddTable(table.data(), table.size());
         if (const auto* entries = errors.errors()) {
-            // Every entry runs the same substitution; asking the first few
-            // keeps each run short, so the fuzzer tries more tables.
-            std::size_t asked = 0;
-            for (const auto& entry : *entries) {
-                if (++asked > 4)
-                    break;
-                errors.AssignCategory(entry.ID, fields[0]);
-                errors.Ask(entry.ID, Button::Ok, Button::Ok);
-                FUZZ_CHECK(errors.substitutedText().size() <= ErrorManager::substitutionLimit);
+            // Every entry runs the same substitution; asking the first few of
+            // the table's own entries (after the defaults Init loaded) keeps
+            // each run short, so the fuzzer tries more tables. A table that
+            // brought none has the first defaults asked, with the input's values.
+            std::size_t first = entries->size() > defaults ? defaults : 0;
+            for (std::size_t n = first; n < entries->size() && n < first + 4; ++n) {
+                int id = (*entries)[n].ID;
+                errors.AssignCategory(id, fields[0]);
+                std::size_t shown = boxes.shown().size();
+                errors.Ask(id, Button::Ok, Button::Ok);
+                // The box shows the substituted text: checked there rather
+                // than substituted a second time.
+                FUZZ_CHECK(boxes.shown().size() == shown + 1);
+                FUZZ_CHECK(boxes.shown().back().text.size() <= ErrorManager::substitutionLimit);
             }
         }
         errors.Ask(-1, Button::Ok, Button::Ok);
