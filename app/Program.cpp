@@ -2,6 +2,8 @@
 
 #include "app/DragOptionSwitch.h"
 #include "browser_host/FeProcess.h"
+#include "platform/ProgramEndRequests.h"
+#include "platform/Window.h"
 
 namespace tvrn2 {
 
@@ -9,8 +11,30 @@ Program::Program(Procedure mainProcedure)
     : m_main(std::move(mainProcedure))
 { }
 
+namespace {
+
+// The session's request to end (a signal) closes the window the program runs
+// in, as a user's close does; the rest of the run then shuts down as usual.
+// Not taken while no window is open yet.
+bool closeDown(const std::string&)
+{
+    Window* window = Window::current();
+    if (!window || !window->isOpen())
+        return false;
+    window->post(Event::CloseDown);
+    return true;
+}
+
+} // namespace
+
 int Program::run()
 {
+    // A run that ended without its shut-down (killed, crashed, or unable to
+    // write the store at its exit) left the drag option off: first of all,
+    // it is put back.
+    DragOptionSwitch::restoreLeftOver();
+    ProgramEndRequests endRequests(closeDown);
+
     feProcessStart();
 
     GlobalErrors.Init();

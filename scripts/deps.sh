@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libssl-dev libgtk-3-dev libwebkit2gtk-4.1-dev
-  libxtst-dev xvfb xauth imagemagick openssl python3 shared-mime-info
+  libx11-dev libxtst-dev xvfb xauth imagemagick openssl python3 shared-mime-info
   dbus-daemon python3-dbusmock at-spi2-core libatspi2.0-dev
   clang libclang-rt-14-dev
   libgdk-pixbuf2.0-bin librsvg2-common desktop-file-utils appstream

@@ -1,6 +1,7 @@
 #include "platform/gtk/GtkBackend.h"
 
 #include "platform/GLibEventLoop.h"
+#include "platform/Halt.h"
 #include "platform/WaitCursor.h"
 #include "platform/Window.h"
 #include "platform/gtk/GtkDialogs.h"
@@ -8,7 +9,11 @@
 #include "platform/gtk/GtkMessageBoxes.h"
 #include "platform/gtk/GtkWindowView.h"
 
+#include <cstdio>
 #include <gtk/gtk.h>
+#ifdef GDK_WINDOWING_X11
+#include <gdk/gdkx.h>
+#endif
 
 namespace tvrn2 {
 namespace {
@@ -19,6 +24,24 @@ public:
         return std::make_unique<GtkWindowView>(window);
     }
 };
+
+#ifdef GDK_WINDOWING_X11
+// GDK ends the process on the spot when a connection to the X server breaks,
+// and it cannot go on with a dead one. The program ends there too, but as a
+// halt does: the desktop settings it changed for its run are put back first.
+int onConnectionLost(Display*)
+{
+    std::fputs("tvrn2: the connection to the display was lost\n", stderr);
+    haltProgram(1);
+}
+
+void closeWhenTheDisplayGoes()
+{
+    GdkDisplay* display = gdk_display_get_default();
+    if (display && GDK_IS_X11_DISPLAY(display))
+        XSetIOErrorHandler(onConnectionLost);
+}
+#endif
 
 void showWaitCursor(bool shown)
 {
@@ -58,7 +81,12 @@ bool GtkBackend::available()
 {
     static const bool initialised = [] {
         g_set_prgname("tvrn2");
-        return gtk_init_check(nullptr, nullptr) != FALSE;
+        if (!gtk_init_check(nullptr, nullptr))
+            return false;
+#ifdef GDK_WINDOWING_X11
+        closeWhenTheDisplayGoes();
+#endif
+        return true;
     }();
     return initialised;
 }

@@ -1,5 +1,6 @@
 #include "app/Program.h"
 
+#include "app/DragOptionSwitch.h"
 #include "app/FileVerification.h"
 #include "app/MainSettings.h"
 #include "platform/Halt.h"
@@ -9,7 +10,9 @@
 #include "platform/SysCalls.h"
 #include "platform/SystemParameters.h"
 #include "tests/diagnostics/ProgramWindows.h"
+#include "tests/support/FaultySysCalls.h"
 #include "tests/support/HttpTestServer.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/VirtualDisplay.h"
 
@@ -24,6 +27,7 @@
 #include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <iostream>
 #include <optional>
 #include <spawn.h>
 #include <sstream>
@@ -375,6 +379,189 @@ TEST_F(ProgramTest, WithoutADisplayTheProgramEndsAsAFailureWithTheDesktopRestore
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_THAT(said, testing::HasSubstr("no display"));
     EXPECT_EQ(drag(), 1);
+}
+
+// The note of a switched-off drag option that the next start would put back.
+std::string dragNote()
+{
+    HKEY key = 0;
+    if (regOpenKeyEx(HKEY_CURRENT_USER, DragOptionSwitch::noteKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return "<none>";
+    char data[64] = {};
+    std::uint32_t size = sizeof data - 1;
+    std::int32_t result = regQueryValueEx(
+        key, DragOptionSwitch::noteValue, nullptr, reinterpret_cast<std::uint8_t*>(data), &size);
+    regCloseKey(key);
+    return result == ERROR_SUCCESS ? std::string(data) : "<none>";
+}
+
+// The real program on an X server of its own, with its home page served on
+// loopback, for the ways a session ends it.
+class ProgramSessionTest : public ProgramTest {
+protected:
+    void SetUp() override
+    {
+        proxy.route(
+            MainAddresses().homePage, "<html><head><title>Tavrin</title></head><body>home</body></html>");
+        ASSERT_FALSE(display.empty()) << "Xvfb did not start";
+    }
+
+    // Starts the program and waits until its window is on the screen with
+    // the drag option switched off for the run.
+    pid_t start()
+    {
+        pid_t child = startProgram(errors);
+        EXPECT_GT(child, 0);
+        if (child <= 0)
+            return -1;
+        test::ProgramWindows windows;
+        bool running
+            = waitFor([&] { return windows.windowOf(child) && drag() == 0; }, std::chrono::seconds(60));
+        if (!running) {
+            kill(child, SIGKILL);
+            waitpid(child, nullptr, 0);
+            ADD_FAILURE() << "the window never showed with the drag option off\n" << said();
+            return -1;
+        }
+        EXPECT_EQ(dragNote(), "1") << "the value is noted before it is switched off";
+        return child;
+    }
+
+    // Waits for the program's end; the exit code, or -1 when it was killed
+    // by the watchdog or by a signal.
+    int finish(pid_t child)
+    {
+        int status = 0;
+        if (!waitFor([&] { return waitpid(child, &status, WNOHANG) == child; }, std::chrono::seconds(60))) {
+            kill(child, SIGKILL);
+            waitpid(child, nullptr, 0);
+            ADD_FAILURE() << "the program did not end\n" << said();
+            return -1;
+        }
+        if (WIFSIGNALED(status))
+            std::cerr << "the program ended by signal " << WTERMSIG(status) << "\n";
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    std::string said() const { return "The program's standard error:\n" + test::TempDir::read(errors); }
+
+    test::HttpTestServer proxy;
+    test::ScopedEnv httpProxy { "http_proxy", proxy.url() };
+    test::ScopedEnv noProxy { "no_proxy", std::nullopt };
+    test::ScopedEnv data { "XDG_DATA_HOME", (dir / "data").string() };
+    test::ScopedEnv cache { "XDG_CACHE_HOME", (dir / "cache").string() };
+    test::RunningProgram server { { "Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten",
+        "tcp" } };
+    std::string display = [this] {
+        std::string number = server.firstLine(std::chrono::seconds(20));
+        return number.empty() ? number : ":" + number;
+    }();
+    test::ScopedEnv displayName { "DISPLAY", display };
+    std::filesystem::path errors = dir / "errors.txt";
+};
+
+TEST_F(ProgramSessionTest, SignalsCloseTheProgramAsAUserDoesAndALostDisplayHaltsIt)
+{
+    // Each signal gives the full shut-down: the drag option back on, its
+    // note cleared, and the settings file written.
+    const std::pair<const char*, int> signals[] = {
+        { "SIGTERM", SIGTERM },
+        { "SIGINT", SIGINT },
+        { "SIGHUP", SIGHUP },
+    };
+    for (const auto& [name, number] : signals) {
+        SCOPED_TRACE(name);
+        storeDrag("1");
+        std::filesystem::remove(iniFile());
+        pid_t child = start();
+        ASSERT_GT(child, 0);
+        kill(child, number);
+        EXPECT_EQ(finish(child), 0) << said();
+        EXPECT_EQ(drag(), 1);
+        EXPECT_EQ(dragNote(), "");
+        EXPECT_EQ(sectors(), "0") << "the settings file is written at the end of a normal close";
+    }
+
+    // GDK cannot go on without its display: the program halts, putting the
+    // drag option back on the way out.
+    SCOPED_TRACE("the display goes away");
+    storeDrag("1");
+    std::filesystem::remove(iniFile());
+    pid_t child = start();
+    ASSERT_GT(child, 0);
+    kill(server.pid(), SIGKILL);
+    EXPECT_EQ(finish(child), 1) << said();
+    EXPECT_THAT(test::TempDir::read(errors), testing::HasSubstr("connection to the display was lost"));
+    EXPECT_EQ(drag(), 1);
+    EXPECT_EQ(dragNote(), "");
+}
+
+TEST_F(ProgramSessionTest, AKilledRunIsRepairedByTheNextStart)
+{
+    storeDrag("1");
+    pid_t killed = start();
+    ASSERT_GT(killed, 0);
+    kill(killed, SIGKILL);
+    EXPECT_EQ(finish(killed), -1);
+    EXPECT_EQ(drag(), 0) << "nothing ran after the kill";
+    EXPECT_EQ(dragNote(), "1");
+
+    // The next start puts the option back before it switches it off for its
+    // own run; without that it would find it off and never restore it.
+    pid_t next = start();
+    ASSERT_GT(next, 0);
+    kill(next, SIGTERM);
+    EXPECT_EQ(finish(next), 0) << said();
+    EXPECT_EQ(drag(), 1);
+    EXPECT_EQ(dragNote(), "");
+}
+
+TEST_F(ProgramTest, AFailedRestoreWarnsAndTheNextStartRestores)
+{
+    const std::string damage = "\nthis line is no registry text\n";
+    // What goes wrong while the program runs, and what puts it right afterwards.
+    const struct {
+        const char* what;
+        std::function<std::function<void()>()> breakStore; // returns the repair
+    } failures[] = {
+        { "the disk is full at exit",
+            [] {
+                auto full = std::make_shared<test::FaultySysCalls>(test::FaultySysCalls::Fault::DiskFull);
+                return [full]() mutable { full.reset(); };
+            } },
+        { "the user damaged the store during the run",
+            [&] {
+                std::ofstream(registryStorePath(), std::ios::app) << damage;
+                return [this, damage] {
+                    std::string text = test::TempDir::read(registryStorePath());
+                    text.erase(text.find(damage), damage.size());
+                    dir.write("tvrn2/registry.reg", text);
+                };
+            } },
+    };
+    for (const auto& failure : failures) {
+        SCOPED_TRACE(failure.what);
+        storeDrag("1");
+        std::function<void()> repair;
+        testing::internal::CaptureStderr();
+        Program broken([&](Program&) { repair = failure.breakStore(); });
+        EXPECT_EQ(broken.run(), 0);
+        std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_THAT(said,
+            testing::HasSubstr("warning: the option to show window contents while dragging could "
+                               "not be switched back on"));
+        ASSERT_TRUE(repair);
+        repair();
+        EXPECT_EQ(drag(), 0);
+        EXPECT_EQ(dragNote(), "1");
+
+        bool switchedForTheRun = false;
+        Program next([&](Program&) { switchedForTheRun = drag() == 0 && dragNote() == "1"; });
+        EXPECT_EQ(next.run(), 0);
+        EXPECT_TRUE(switchedForTheRun);
+        EXPECT_EQ(drag(), 1);
+        EXPECT_EQ(dragNote(), "");
+    }
 }
 
 } // namespace
