@@ -36,15 +36,17 @@ MemoryArena* arena = nullptr;
 
 void startDiagnostics()
 {
-    LeakTracker::activate();
-    std::set_terminate(reportAndAbort);
+    // The trace log and the arena live as long as the process, so they are
+    // made before leak tracking starts.
     if (!arena)
         arena = new MemoryArena(traceLog());
+    LeakTracker::activate();
+    std::set_terminate(reportAndAbort);
 }
 
 void stopDiagnostics()
 {
-    LeakTracker::deactivate();
+    LeakTracker::deactivateAtExit();
 }
 
 MemoryArena* memoryArena()

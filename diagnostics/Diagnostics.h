@@ -5,10 +5,11 @@ namespace tvrn2 {
 class MemoryArena;
 
 // The program's diagnostics around its run. `startDiagnostics` comes first at
-// start-up, before the application's objects exist: it switches leak tracking
-// on, reserves the memory arena and sends uncaught exceptions to the trace log. `stopDiagnostics` comes last
-// at shut-down, after the application's own teardown: it switches leak tracking off and writes the leak
-// report.
+// start-up, before the application's objects exist: it reserves the memory
+// arena, switches leak tracking on and sends uncaught exceptions to the trace
+// log. `stopDiagnostics` comes last at shut-down, after the application's own
+// teardown: leak tracking goes off and writes its report as the process exits,
+// once the program's static objects are gone.
 void startDiagnostics();
 void stopDiagnostics();
 

@@ -9,10 +9,13 @@
 #include <atomic>
 #include <cstdlib>
 #include <dlfcn.h>
+#include <link.h>
 #include <mutex>
 #include <new>
 #include <sys/utsname.h>
 #include <unordered_map>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace tvrn2 {
@@ -51,6 +54,87 @@ constexpr TypeMask ReleasedAfterReport = maskOf(LeakType::Memory) | maskOf(LeakT
     | maskOf(LeakType::CreatedDc) | maskOf(LeakType::WindowDc) | maskOf(LeakType::Palette)
     | maskOf(LeakType::Font) | maskOf(LeakType::Brush);
 
+// Set while this thread runs the tracker's own bookkeeping: the blocks the
+// bookkeeping allocates and frees are never tracked, and never wait for a
+// lock the thread already holds.
+thread_local bool inBookkeeping = false;
+
+class Bookkeeping {
+public:
+    Bookkeeping()
+        : m_outer(std::exchange(inBookkeeping, true))
+    { }
+    ~Bookkeeping() { inBookkeeping = m_outer; }
+    Bookkeeping(const Bookkeeping&) = delete;
+    Bookkeeping& operator=(const Bookkeeping&) = delete;
+
+private:
+    bool m_outer;
+};
+
+// Report order across both tables.
+constinit std::atomic<std::uint64_t> nextSequence { 0 };
+
+// The program's own heap. Its hooks run inside every operator new and delete
+// of the process, from before main to after exit, so they look only at these
+// flags until tracking has built the table.
+constinit std::atomic<bool> freeStoreReplaced { false };
+constinit std::atomic<bool> trackingFreeStore { false };
+constinit std::atomic<bool> freeStoreHasReported { false };
+
+struct FreeStore {
+    std::mutex mutex;
+    std::unordered_map<const void*, LeakRecord> records;
+    // Blocks the report handed over; freed at exit unless the program frees them first.
+    std::unordered_set<const void*> reported;
+    // The executable's code: an allocation is the program's when its caller lies here.
+    std::vector<std::pair<std::uintptr_t, std::uintptr_t>> code;
+
+    bool ownCode(const void* caller) const
+    {
+        auto at = reinterpret_cast<std::uintptr_t>(caller);
+        return std::any_of(code.begin(), code.end(),
+            [at](const auto& segment) { return at >= segment.first && at < segment.second; });
+    }
+};
+
+// Never destroyed, and first built by activation.
+FreeStore& freeStore()
+{
+    static auto* instance = new FreeStore;
+    return *instance;
+}
+
+// The executable segments of the module holding this code.
+std::vector<std::pair<std::uintptr_t, std::uintptr_t>> ownCodeSegments()
+{
+    struct Search {
+        std::uintptr_t probe;
+        std::vector<std::pair<std::uintptr_t, std::uintptr_t>> segments;
+    } search { reinterpret_cast<std::uintptr_t>(&ownCodeSegments), {} };
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, std::size_t, void* data) {
+            auto* search = static_cast<Search*>(data);
+            std::vector<std::pair<std::uintptr_t, std::uintptr_t>> segments;
+            bool holdsProbe = false;
+            for (int i = 0; i < info->dlpi_phnum; ++i) {
+                const auto& header = info->dlpi_phdr[i];
+                if (header.p_type != PT_LOAD || !(header.p_flags & PF_X))
+                    continue;
+                std::uintptr_t begin = info->dlpi_addr + header.p_vaddr;
+                std::uintptr_t end = begin + header.p_memsz;
+                segments.emplace_back(begin, end);
+                holdsProbe = holdsProbe || (search->probe >= begin && search->probe < end);
+            }
+            if (!holdsProbe)
+                return 0;
+            search->segments = std::move(segments);
+            return 1;
+        },
+        &search);
+    return search.segments;
+}
+
 // The tracking table. Every tracked call runs the library function and
 // the bookkeeping under one lock, so that an address released on one
 // thread and handed out again on another cannot lose or mix up records.
@@ -59,7 +143,6 @@ struct Tracker {
     std::atomic<bool> active { false };
     std::unordered_map<const void*, LeakRecord> records;
     std::unordered_map<const void*, PendingRelease> pending;
-    std::uint64_t nextSequence = 0;
     FixedText<260> path;
     Service* service = nullptr;
     void (*uninitialise)(Service*) = nullptr;
@@ -107,9 +190,14 @@ Tracker& tracker()
     return *instance;
 }
 
-std::unique_lock<std::mutex> lockTable()
+struct TableLock {
+    Bookkeeping bookkeeping;
+    std::unique_lock<std::mutex> lock { tracker().mutex };
+};
+
+TableLock lockTable()
 {
-    return std::unique_lock(tracker().mutex);
+    return {};
 }
 
 #define TVRN2_CALLER() __builtin_extract_return_addr(__builtin_return_address(0))
@@ -322,11 +410,18 @@ void release(const void* item, const PendingRelease& pending)
     }
 }
 
+constinit std::atomic<bool> reportAtExit { false };
+
 // Registered before any other static object of the program is built, so
-// it runs after all of them are destroyed.
-__attribute__((constructor(101))) void releaseReportedAtExit()
+// they run after all of them are destroyed: first the report asked for at
+// exit, then the release of what it handed over.
+__attribute__((constructor(101))) void atExit()
 {
     std::atexit([] { LeakTracker::releaseReported(); });
+    std::atexit([] {
+        if (reportAtExit.exchange(false))
+            LeakTracker::deactivate();
+    });
 }
 
 bool readVersion()
@@ -406,6 +501,19 @@ bool LeakTracker::activate(const System& system)
             outputDebugString(
                 ProcessModules::pathOf(modules[i]) + " : Loaded at " + hex(service, modules[i]) + "\r\n");
     }
+    if (freeStoreTracked()) {
+        Bookkeeping bookkeeping;
+        auto& store = freeStore();
+        std::lock_guard lock(store.mutex);
+        store.code = ownCodeSegments();
+        trackingFreeStore = !store.code.empty();
+    }
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizers keep their own allocator, and report leaks themselves.
+    outputDebugString(programPath
+        + " : Leak checking does not cover the program's heap in this build: the sanitizers' allocator"
+          " keeps it\r\n");
+#endif
     imports() = trackingTable;
     return true;
 }
@@ -427,6 +535,17 @@ void LeakTracker::deactivate()
         }
         table.records.clear();
     }
+    if (trackingFreeStore.exchange(false)) {
+        Bookkeeping bookkeeping;
+        auto& store = freeStore();
+        std::lock_guard lock(store.mutex);
+        for (auto& [item, record] : store.records) {
+            leaks.push_back(std::move(record));
+            store.reported.insert(item);
+        }
+        store.records.clear();
+        freeStoreHasReported = !store.reported.empty();
+    }
     std::sort(
         leaks.begin(), leaks.end(), [](const auto& a, const auto& b) { return a.sequence < b.sequence; });
     std::string path = table.path.raw();
@@ -437,6 +556,11 @@ void LeakTracker::deactivate()
     table.service = nullptr;
 }
 
+void LeakTracker::deactivateAtExit()
+{
+    reportAtExit = true;
+}
+
 bool LeakTracker::active()
 {
     return tracker().active;
@@ -444,17 +568,77 @@ bool LeakTracker::active()
 
 std::size_t LeakTracker::outstanding()
 {
+    std::size_t count = 0;
+    if (trackingFreeStore) {
+        Bookkeeping bookkeeping;
+        std::lock_guard lock(freeStore().mutex);
+        count = freeStore().records.size();
+    }
     auto lock = lockTable();
-    return tracker().records.size();
+    return count + tracker().records.size();
 }
 
 void LeakTracker::releaseReported()
 {
-    auto lock = lockTable();
-    auto& pending = tracker().pending;
-    for (const auto& [item, what] : pending)
-        release(item, what);
-    pending.clear();
+    {
+        auto lock = lockTable();
+        auto& pending = tracker().pending;
+        for (const auto& [item, what] : pending)
+            release(item, what);
+        pending.clear();
+    }
+    if (freeStoreHasReported.exchange(false)) {
+        Bookkeeping bookkeeping;
+        auto& store = freeStore();
+        std::lock_guard lock(store.mutex);
+        for (const void* block : store.reported)
+            std::free(const_cast<void*>(block));
+        store.reported.clear();
+    }
+}
+
+void LeakTracker::freeStoreAllocated(void* block, std::size_t size, const void* caller) noexcept
+{
+    if (!block || inBookkeeping || !trackingFreeStore.load(std::memory_order_relaxed))
+        return;
+    auto& store = freeStore();
+    if (!store.ownCode(caller))
+        return;
+    Bookkeeping bookkeeping;
+    try {
+        const char* file = AllocationSite::currentFile();
+        LeakRecord record { block, size, file ? file : "", AllocationSite::currentLine(), caller,
+            LeakType::Memory, nullptr, nullptr, nextSequence++ };
+        std::lock_guard lock(store.mutex);
+        if (trackingFreeStore.load(std::memory_order_relaxed))
+            store.records.insert_or_assign(block, std::move(record));
+    } catch (const std::bad_alloc&) {
+        // Only this record is lost.
+    }
+}
+
+void LeakTracker::freeStoreReleased(void* block) noexcept
+{
+    if (!block || inBookkeeping)
+        return;
+    if (!trackingFreeStore.load(std::memory_order_relaxed)
+        && !freeStoreHasReported.load(std::memory_order_relaxed))
+        return;
+    Bookkeeping bookkeeping;
+    auto& store = freeStore();
+    std::lock_guard lock(store.mutex);
+    if (!store.records.erase(block) && store.reported.erase(block))
+        freeStoreHasReported = !store.reported.empty();
+}
+
+void LeakTracker::useFreeStore() noexcept
+{
+    freeStoreReplaced = true;
+}
+
+bool LeakTracker::freeStoreTracked() noexcept
+{
+    return freeStoreReplaced;
 }
 
 const ImportTable& LeakTracker::replacements()

@@ -52,6 +52,9 @@ public:
     static bool activate(const System& system = systemCalls());
     // Switches tracking off and writes the report.
     static void deactivate();
+    // The same, as the process exits after the program's static objects are
+    // gone: what they hold until then is not a leak.
+    static void deactivateAtExit();
     static bool active();
 
     // The number of live records.
@@ -63,6 +66,21 @@ public:
 
     // The table of tracking functions that activation installs.
     static const ImportTable& replacements();
+
+    // The program's own heap. An executable that links the free-store
+    // replacement (FreeStore.cpp) reports every operator new and delete of
+    // the process here. While tracking is active, a block is recorded when
+    // the code that asked for it lies in the program's own executable; the
+    // libraries' blocks (GTK, WebKit, the C++ runtime) never are. Any release
+    // drops the record it matches. Both are safe to call at any time, from
+    // any thread, before main and after exit.
+    static void freeStoreAllocated(void* block, std::size_t size, const void* caller) noexcept;
+    static void freeStoreReleased(void* block) noexcept;
+    // Called by the replacement as the process starts; without it (as in a
+    // build that keeps the sanitizers' allocator) the program's heap is not
+    // tracked, and activation says so.
+    static void useFreeStore() noexcept;
+    static bool freeStoreTracked() noexcept;
 };
 
 } // namespace tvrn2

@@ -20,6 +20,9 @@
 #include "bench/browser_startup/ProcessMemory.h"
 #include "browser_host/FeBrowser.h"
 #include "browser_host/FeProcess.h"
+#ifdef TVRN2_BENCH_LEAK_TRACKING
+#include "diagnostics/Diagnostics.h"
+#endif
 #include "platform/Window.h"
 #include "platform/gtk/GtkBackend.h"
 #include "platform/webkit/ScriptRunner.h"
@@ -233,6 +236,10 @@ int walk(const std::string& url, int rounds)
 int main(int argc, char** argv)
 {
     g_set_prgname("tvrn2");
+#ifdef TVRN2_BENCH_LEAK_TRACKING
+    tvrn2::startDiagnostics();
+    tvrn2::stopDiagnostics(); // the report comes as the process exits
+#endif
     std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "fill" && argc == 6)
         return fill(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]));
