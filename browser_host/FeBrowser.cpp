@@ -325,6 +325,11 @@ std::uint8_t FeBrowser::Stop()
     return navigate(6);
 }
 
+void FeBrowser::ShellOpen(std::string_view target)
+{
+    tvrn2::ShellOpen(target);
+}
+
 std::uint8_t FeBrowser::RefreshPage(std::uint8_t level)
 {
     if (level == 0)

@@ -31,12 +31,45 @@ public:
     // the current directory (no trailing separator).
     static std::string resolveAddress(std::string_view url, std::string_view currentDirectory);
 
+    // The operations, in their slot order after the master's. The reserved
+    // slots keep each operation in its place; they do nothing.
+    //
+    // Browser events: the handler calls _EventCallback, which asks the
+    // application's EventCallback for an action code (0 none, 1 stop the
+    // navigation, 2 stop it and post feCallback to the window, 3 stop a new
+    // window) and carries it out.
+    //
+    // The page's elements (GetElementQ, the ...ByName and ...ByID operations,
+    // SubmitForm, the frames) are walked tag by tag, read, filled, clicked and
+    // submitted, in the page itself (frame 0) or in its n-th frame.
     virtual std::uint8_t GoBack();
     // Trace with the prefix "feBrowser:" when DEBUGGING is at least level (255 means 2).
     virtual void DebugTrace(std::string_view message, std::uint8_t level);
     virtual std::uint8_t ExecCommand(std::int32_t command, std::int32_t option);
+    virtual std::int32_t EventCallback(std::int32_t number, std::string_view p1, std::string_view p2,
+        std::string_view p3, std::string_view p4, std::string_view p5, std::string_view p6,
+        std::string_view p7);
     virtual std::uint8_t GoForward();
+    virtual std::string GetElementQ(std::string_view tagName, std::string_view name, std::string_view value,
+        std::string_view dupNumber, ElementQueue* queue, std::uint8_t allTags, std::int32_t frame,
+        std::uint8_t noDupTarget, std::uint8_t returnValue, std::uint8_t matchAll);
+    virtual void Reserved1(std::string_view) { }
+    // Lists the page text's pictures in GRAPHICSLIST and rewrites them to
+    // content ids in SOURCE. This one works over a caller's buffer of
+    // `length` bytes (text up to its NUL), which keeps only the part after
+    // the last rewritten reference.
+    virtual void GetHtmlGraphicsInfo(char* address, std::int32_t length);
+    virtual void GetHtmlGraphicsInfo(std::string_view text);
+    // What the document is: request codes 1 to 4 ask the browser (address,
+    // title, type, busy), 5 to 20 the root element of the page or of frame n.
+    virtual std::string GetInfo(std::string_view request, std::int32_t frame = 0);
+    virtual void RefreshDocumentInfo();
+    virtual std::string GetInfoText(std::string_view request, std::int32_t frame = 0);
+    virtual std::string GetValueByID(std::string_view id);
+    virtual std::string GetValueByName(std::string_view name, std::int32_t frame = 0);
     virtual std::uint8_t GoHome();
+    virtual void Reserved2(
+        std::string_view, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t) { }
     virtual void KillControl();
     virtual void SetPosition(std::int16_t x, std::int16_t y, std::int16_t width, std::int16_t height);
     virtual std::uint8_t Init(std::optional<std::string_view> url, std::int32_t control,
@@ -50,56 +83,33 @@ public:
     virtual std::uint8_t LoadWithTarget(
         std::string_view url, std::string_view target, std::int32_t control = 0);
     virtual std::uint8_t LoadOnControl(std::string_view url, std::int32_t control = 0);
+    virtual std::string FrameName(std::int32_t frame);
+    virtual std::int32_t FrameCount();
     virtual void PrintText(std::string_view text, std::uint8_t prompt);
     virtual void Print(std::uint8_t prompt);
     virtual std::uint8_t RefreshPage(std::uint8_t level = 0);
     virtual void Reload(std::optional<std::int32_t> control = std::nullopt);
+    virtual void Reserved3(std::string_view) { }
     virtual std::uint8_t GoSearch();
-    virtual std::uint8_t Stop();
-    virtual void Update(std::string_view property, std::string_view value);
-
-    // The page's elements: walked tag by tag, read, filled, clicked and
-    // submitted, in the page itself (frame 0) or in its n-th frame.
-    virtual std::string GetElementQ(std::string_view tagName, std::string_view name, std::string_view value,
-        std::string_view dupNumber, ElementQueue* queue, std::uint8_t allTags, std::int32_t frame,
-        std::uint8_t noDupTarget, std::uint8_t returnValue, std::uint8_t matchAll);
+    virtual void SetValueByID(std::string_view id, std::string_view value);
     virtual void SetValueByName(
         std::string_view name, std::string_view value, std::int32_t frame = 0, std::int32_t dupNumber = 0);
+    // Opens an address or a file with the desktop's default application.
+    virtual void ShellOpen(std::string_view target);
+    virtual std::uint8_t Stop();
+    virtual void SubmitForm(std::string_view formName, std::uint8_t all, std::int32_t frame = 0);
+    // The event's name in the fixed table ("fe:WBEvt_..."), or a name made from the number.
+    virtual std::string EventName(std::int32_t number);
+    virtual void Update(std::string_view property, std::string_view value);
+    virtual std::int32_t _EventCallback(std::int32_t number, std::string_view p1, std::string_view p2,
+        std::string_view p3, std::string_view p4, std::string_view p5, std::string_view p6,
+        std::string_view p7);
+    virtual void Reserved4() { }
+    // 1 selects the current selection's range again, 2 puts `html` in its place.
+    virtual void SelectionRange(std::uint8_t mode, std::optional<std::string_view> html = std::nullopt);
     virtual std::uint8_t ClickByName(
         std::string_view name, std::int32_t frame = 0, std::int32_t dupNumber = 0);
     virtual std::uint8_t ClickByRecordID(std::int32_t recordId, std::int32_t frame = 0);
-    virtual std::string GetValueByName(std::string_view name, std::int32_t frame = 0);
-    virtual void SubmitForm(std::string_view formName, std::uint8_t all, std::int32_t frame = 0);
-    virtual void SetValueByID(std::string_view id, std::string_view value);
-    virtual std::string GetValueByID(std::string_view id);
-    virtual std::int32_t FrameCount();
-    virtual std::string FrameName(std::int32_t frame);
-
-    // What the document is: request codes 1 to 4 ask the browser (address,
-    // title, type, busy), 5 to 20 the root element of the page or of frame n.
-    virtual std::string GetInfo(std::string_view request, std::int32_t frame = 0);
-    virtual std::string GetInfoText(std::string_view request, std::int32_t frame = 0);
-    virtual void RefreshDocumentInfo();
-    // Lists the page text's pictures in GRAPHICSLIST and rewrites them to
-    // content ids in SOURCE.
-    virtual void GetHtmlGraphicsInfo(std::string_view text);
-    // The same over a caller's buffer of `length` bytes (text up to its NUL),
-    // which keeps only the part after the last rewritten reference.
-    virtual void GetHtmlGraphicsInfo(char* address, std::int32_t length);
-    // 1 selects the current selection's range again, 2 puts `html` in its place.
-    virtual void SelectionRange(std::uint8_t mode, std::optional<std::string_view> html = std::nullopt);
-
-    // Browser events: the handler calls _EventCallback, which asks the
-    // application's EventCallback for an action code (0 none, 1 stop the
-    // navigation, 2 stop it and post feCallback to the window, 3 stop a new
-    // window) and carries it out.
-    std::int32_t _EventCallback(std::int32_t number, std::string_view p1, std::string_view p2,
-        std::string_view p3, std::string_view p4, std::string_view p5, std::string_view p6,
-        std::string_view p7);
-    virtual std::int32_t EventCallback(std::int32_t number, std::string_view p1, std::string_view p2,
-        std::string_view p3, std::string_view p4, std::string_view p5, std::string_view p6,
-        std::string_view p7);
-    static std::string EventName(std::int32_t number);
     virtual void OnStatusTextChange(std::string_view) { }
     virtual void OnProgressChange(std::int32_t, std::int32_t) { }
     virtual void OnCommandStateChange(std::int32_t, std::int16_t) { }

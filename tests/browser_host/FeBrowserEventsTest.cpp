@@ -82,14 +82,15 @@ TEST(BrowserEvents, EventNamesCoverTheTableAndNameUnknownNumbers)
         std::int32_t number;
         const char* name;
     };
+    FeBrowser browser;
     for (const Case& c : { Case { 250, "fe:WBEvt_BEFORENAVIGATE2" }, Case { 100, "fe:WBEvt_BEFORENAVIGATE" },
              Case { 225, "fe:WBEvt_PRINTTEMPLATEINSTANTIATION" }, Case { 266, "fe:WBEvt_WINDOWSETWIDTH" },
              Case { 103, "fe:WBEvt_QUIT" }, Case { 999, "UNKNOWN EVENT NUMBER 999" },
              Case { -5, "UNKNOWN EVENT NUMBER -5" }, Case { 0, "UNKNOWN EVENT NUMBER 0" } })
-        EXPECT_EQ(FeBrowser::EventName(c.number), c.name);
+        EXPECT_EQ(browser.EventName(c.number), c.name);
     int named = 0;
     for (std::int32_t number = 0; number < 1000; ++number) {
-        std::string name = FeBrowser::EventName(number);
+        std::string name = browser.EventName(number);
         EXPECT_LE(name.size(), 40u);
         named += name.starts_with("fe:WBEvt_") ? 1 : 0;
     }
@@ -164,6 +165,40 @@ TEST(BrowserEvents, EventCallbackTracesOnlyAtTheHighestLevelAndActionsAreTraced)
             EXPECT_TRUE(output.lines()[i].ends_with("feBrowser:" + expected[i] + "\r\n"))
                 << output.lines()[i];
     }
+}
+
+TEST(BrowserEvents, ADerivedBrowserReplacesTheDispatcherTheNamesAndShellOpen)
+{
+    // Seen through the handler and through a plain browser reference, as
+    // the library's own code sees a derived browser.
+    class Renaming final : public RecordingBrowser {
+    public:
+        std::string EventName(std::int32_t number) override { return "mine " + std::to_string(number); }
+        std::int32_t _EventCallback(std::int32_t number, std::string_view p1, std::string_view p2,
+            std::string_view p3, std::string_view p4, std::string_view p5, std::string_view p6,
+            std::string_view p7) override
+        {
+            dispatched.push_back(number);
+            return FeBrowser::_EventCallback(number, p1, p2, p3, p4, p5, p6, p7);
+        }
+        void ShellOpen(std::string_view target) override { opened.emplace_back(target); }
+        std::vector<std::int32_t> dispatched;
+        std::vector<std::string> opened;
+    };
+    Renaming browser;
+    WbEventHandler handler(&browser);
+    test::CapturedDebugOutput output;
+    browser.DEBUGGING = 2;
+    handler.Invoke(113, { JsValue::string("Title") });
+    EXPECT_EQ(browser.dispatched, std::vector<std::int32_t> { 113 });
+    EXPECT_EQ(browser.seen, (std::vector<RecordingBrowser::Seen> { { 113, "Title", "" } }));
+    ASSERT_FALSE(output.lines().empty());
+    EXPECT_TRUE(output.lines()[0].ends_with("feBrowser:_EventCallback - Event: 113; mine 113\r\n"))
+        << output.lines()[0];
+
+    FeBrowser& plain = browser;
+    plain.ShellOpen("http://example.invalid/");
+    EXPECT_EQ(browser.opened, std::vector<std::string> { "http://example.invalid/" });
 }
 
 using EventsTest = test::BrowserPageFixture<RecordingBrowser>;
@@ -415,10 +450,11 @@ TEST(BrowserEvents, EveryEventNumberHasItsNameAndNoOtherNumberHasOne)
         { 266, "fe:WBEvt_WINDOWSETWIDTH" },
     };
     ASSERT_EQ(std::size(names), 43u);
+    FeBrowser browser;
     for (std::int32_t number = -1; number <= 1100; ++number) {
         auto named = std::find_if(
             std::begin(names), std::end(names), [number](const auto& row) { return row.number == number; });
-        EXPECT_EQ(FeBrowser::EventName(number),
+        EXPECT_EQ(browser.EventName(number),
             named != std::end(names) ? named->name : "UNKNOWN EVENT NUMBER " + std::to_string(number));
     }
 }
