@@ -116,6 +116,7 @@ public:
             splitUtf16Lines();
         else
             splitUtf8Lines();
+        m_keyIndex.reserve(m_lines.size() / 3);
     }
 
     RegistryDocument run()
@@ -294,16 +295,28 @@ private:
         RegistryKey& key = m_document.keys[m_key];
         value.source = { m_lines[firstLine].begin, m_lines[m_at].end };
         key.source.end = value.source.end;
-        // The last of several values of one name is the one that counts.
-        std::string indexName = std::to_string(m_key);
-        indexName.push_back('\n');
-        indexName += toLowerAscii(value.name);
-        auto [found, added] = m_valueIndex.try_emplace(std::move(indexName), key.values.size());
-        if (added) {
+        // The last of several values of one name is the one that counts. Few
+        // values are compared one by one; a key with many has an index.
+        std::size_t at = key.values.size();
+        if (key.values.size() < manyValues) {
+            for (std::size_t i = 0; i < key.values.size(); ++i) {
+                if (equalsIgnoringCase(key.values[i].name, value.name)) {
+                    at = i;
+                    break;
+                }
+            }
+        } else {
+            if (key.values.size() == manyValues) {
+                for (std::size_t i = 0; i < key.values.size(); ++i)
+                    m_valueIndex.try_emplace(valueIndexName(m_key, key.values[i].name), i);
+            }
+            at = m_valueIndex.try_emplace(valueIndexName(m_key, value.name), key.values.size()).first->second;
+        }
+        if (at == key.values.size()) {
             key.values.push_back(std::move(value));
             return;
         }
-        RegistryValue& existing = key.values[found->second];
+        RegistryValue& existing = key.values[at];
         existing.type = value.type;
         existing.data = std::move(value.data);
         existing.source = value.source;
@@ -360,7 +373,16 @@ private:
         return true;
     }
 
+    static std::string valueIndexName(std::size_t key, std::string_view name)
+    {
+        std::string indexName = std::to_string(key);
+        indexName.push_back('\n');
+        indexName += toLowerAscii(name);
+        return indexName;
+    }
+
     static constexpr std::size_t noKey = static_cast<std::size_t>(-1);
+    static constexpr std::size_t manyValues = 16;
 
     std::vector<RegistryProblem>& m_problems;
     RegistryDocument m_document;
