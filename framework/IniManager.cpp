@@ -2,6 +2,9 @@
 
 #include "platform/Files.h"
 #include "platform/Profile.h"
+#include "platform/TextCase.h"
+
+#include <new>
 
 namespace tvrn2 {
 namespace {
@@ -20,7 +23,13 @@ std::string IniManager::ReadProfile(
     auto k = limited(key, keyLimit);
     auto d = limited(defaultValue, valueLimit);
     auto f = limited(fileName, fileNameLimit);
-    std::string value = f.empty() ? getProfileString(s, k, d) : getPrivateProfileString(s, k, d, f);
+    std::string value;
+    if (auto* batch = batchFor(s, f); batch && !batch->saving) {
+        auto found = batch->values.find(toLowerAscii(trim(k)));
+        value = found != batch->values.end() ? found->second : std::string(d);
+    } else {
+        value = f.empty() ? getProfileString(s, k, d) : getPrivateProfileString(s, k, d, f);
+    }
     if (value.size() > valueLimit)
         value.resize(valueLimit);
     return value;
@@ -33,6 +42,10 @@ void IniManager::WriteProfile(
     auto k = limited(key, keyLimit);
     auto v = limited(value, valueLimit);
     auto f = limited(fileName, fileNameLimit);
+    if (auto* batch = batchFor(s, f); batch && batch->saving) {
+        batch->changes.emplace_back(k, v);
+        return;
+    }
     // A settings file that cannot be written is not worth interrupting the user for.
     if (f.empty())
         writeProfileString(s, k, v);
@@ -96,13 +109,40 @@ long IniManager::parseCount(std::string_view text)
     return count;
 }
 
-long IniManager::recordLimit() const
+IniManager::ListScope::ListScope(IniManager& manager, std::string_view section, bool saving)
+    : m_manager(manager)
 {
-    auto fileName = limited(FILENAME.raw(), fileNameLimit);
-    auto text = readWholeFile(profilePath(fileName));
-    if (!text)
-        return 0;
-    return static_cast<long>(std::count(text->begin(), text->end(), '\n')) + 1;
+    auto fileName = limited(manager.FILENAME.raw(), fileNameLimit);
+    if (fileName.empty() || manager.m_batch)
+        return;
+    auto batch = std::make_unique<ListBatch>();
+    batch->fileName = fileName;
+    batch->section = limited(section, sectionLimit);
+    batch->saving = saving;
+    if (!saving) {
+        if (auto text = readProfileText(fileName))
+            batch->values = findProfileSection(*text, batch->section);
+    }
+    manager.m_batch = std::move(batch);
+}
+
+IniManager::ListScope::~ListScope()
+{
+    auto batch = std::move(m_manager.m_batch);
+    if (!batch || batch->changes.empty())
+        return;
+    // A settings file that cannot be written is not worth interrupting the user for.
+    try {
+        writePrivateProfileKeys(batch->section, batch->changes, batch->fileName);
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+IniManager::ListBatch* IniManager::batchFor(std::string_view section, std::string_view fileName)
+{
+    if (!m_batch || fileName != m_batch->fileName || !equalsIgnoringCase(section, m_batch->section))
+        return nullptr;
+    return m_batch.get();
 }
 
 std::string IniManager::numberedKey(std::string_view name, long n)

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "platform/FixedText.h"
+#include "platform/Profile.h"
 
 #include <algorithm>
 #include <charconv>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace tvrn2 {
@@ -72,21 +74,47 @@ public:
 
     CString<260> FILENAME;
 
+    // The most records a list loads. A damaged count ("Sectors=2000000000")
+    // would otherwise load placeholders until memory runs out, and write
+    // them all back at Kill.
+    static constexpr long listRecordLimit = 65'535;
+
 private:
     static std::string numberedKey(std::string_view name, long n);
-    // The most records a list of this file can name: one per line of the
-    // file. A damaged count ("Sectors=2000000000") would otherwise load
-    // placeholders until memory runs out, and write them all back at Kill.
-    long recordLimit() const;
+
+    // While a list of the manager's own file loads or saves, the file is read
+    // once and written once, however long the list: ReadProfile answers from
+    // the section as read, and WriteProfile gathers the section's changes,
+    // written when the list is done.
+    struct ListBatch {
+        std::string fileName;
+        std::string section;
+        bool saving { false };
+        std::unordered_map<std::string, std::string> values; // keys in lower case
+        ProfileValues changes;
+    };
+    class ListScope {
+    public:
+        ListScope(IniManager& manager, std::string_view section, bool saving);
+        ~ListScope();
+        ListScope(const ListScope&) = delete;
+        ListScope& operator=(const ListScope&) = delete;
+
+    private:
+        IniManager& m_manager;
+    };
+    ListBatch* batchFor(std::string_view section, std::string_view fileName);
 
     std::unique_ptr<std::vector<SectorRecord>> SECTORS;
+    std::unique_ptr<ListBatch> m_batch;
 };
 
 template <class Record, class Field>
 void IniManager::LoadList(std::string_view section, std::string_view name, std::vector<Record>& list,
     Field Record::*first, Field Record::*second, Field Record::*third)
 {
-    long count = std::min(parseCount(ReadEntry(section, name)), recordLimit());
+    ListScope batch(*this, section, false);
+    long count = std::min(parseCount(ReadEntry(section, name)), listRecordLimit);
     for (long n = 1; n <= count; ++n) {
         std::string key = numberedKey(name, n);
         Record record {};
@@ -103,6 +131,7 @@ template <class Record, class Field>
 void IniManager::SaveList(std::string_view section, std::string_view name, const std::vector<Record>& list,
     Field Record::*first, Field Record::*second, Field Record::*third)
 {
+    ListScope batch(*this, section, true);
     WriteEntry(section, name, std::to_string(list.size()));
     long n = 0;
     for (const auto& record : list) {

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 namespace tvrn2 {
@@ -209,6 +210,95 @@ std::string changeProfileText(std::string_view text, std::string_view section,
     return result;
 }
 
+std::unordered_map<std::string, std::string> findProfileSection(std::string_view text, std::string_view section)
+{
+    std::unordered_map<std::string, std::string> values;
+    auto lines = parseLines(text);
+    auto range = findSection(lines, trimBlanks(section));
+    if (!range)
+        return values;
+    for (std::size_t i = range->first; i < range->last; ++i) {
+        if (lines[i].kind != LineKind::Key)
+            continue;
+        std::string_view value = lines[i].value;
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+            value = value.substr(1, value.size() - 2);
+        values.try_emplace(toLowerAscii(lines[i].name), value);
+    }
+    return values;
+}
+
+std::string changeProfileKeys(std::string_view text, std::string_view section, const ProfileValues& values)
+{
+    if (values.empty())
+        return std::string(text);
+    section = trimBlanks(section);
+    auto lines = parseLines(text);
+    auto range = findSection(lines, section);
+    std::string_view eol = lineEnding(text);
+
+    // The keys the section has, by their first line; new ones in the order given.
+    std::unordered_map<std::string, std::size_t> existing;
+    if (range) {
+        for (std::size_t i = range->first; i < range->last; ++i) {
+            if (lines[i].kind == LineKind::Key)
+                existing.try_emplace(toLowerAscii(lines[i].name), i);
+        }
+    }
+    std::unordered_map<std::size_t, std::string_view> replaced;
+    std::vector<std::pair<std::string_view, std::string_view>> added;
+    std::unordered_map<std::string, std::size_t> addedAt;
+    for (const auto& [key, value] : values) {
+        std::string_view name = trimBlanks(key);
+        std::string folded = toLowerAscii(name);
+        if (auto found = existing.find(folded); found != existing.end())
+            replaced[found->second] = trimBlanks(value);
+        else if (auto again = addedAt.find(folded); again != addedAt.end())
+            added[again->second].second = trimBlanks(value);
+        else {
+            addedAt.emplace(std::move(folded), added.size());
+            added.emplace_back(name, trimBlanks(value));
+        }
+    }
+    auto appendAdded = [&](std::string& result) {
+        for (const auto& [name, value] : added)
+            result.append(name).append("=").append(value).append(eol);
+    };
+
+    std::string result;
+    result.reserve(text.size() + added.size() * 32);
+    if (!range) {
+        result = text;
+        if (!result.empty() && result.back() != '\n')
+            endLastLine(result, eol);
+        result.append("[").append(section).append("]").append(eol);
+        appendAdded(result);
+        return result;
+    }
+    // New keys go after the section's last line that is not blank.
+    std::size_t after = range->header;
+    for (std::size_t i = range->first; i < range->last; ++i) {
+        if (lines[i].kind != LineKind::Blank)
+            after = i;
+    }
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const Line& line = lines[i];
+        if (auto change = replaced.find(i); change != replaced.end()) {
+            // The key keeps the spelling the file already has.
+            result.append(line.name).append("=").append(change->second);
+            result += text.substr(line.end, line.next - line.end);
+        } else {
+            result += text.substr(line.begin, line.next - line.begin);
+        }
+        if (i == after && !added.empty()) {
+            if (!line.terminated)
+                endLastLine(result, eol);
+            appendAdded(result);
+        }
+    }
+    return result;
+}
+
 std::string profilePath(std::string_view fileName)
 {
     std::string name(clip(fileName));
@@ -230,13 +320,20 @@ std::string getPrivateProfileString(
     return std::string(clip(defaultValue));
 }
 
-bool writePrivateProfileString(std::string_view section, std::optional<std::string_view> key,
-    std::optional<std::string_view> value, std::string_view fileName)
+std::optional<std::string> readProfileText(std::string_view fileName)
 {
-    if (breaksStructure(section, key, value)) {
-        errno = EINVAL;
-        return false;
-    }
+    auto bytes = readWholeFile(profilePath(fileName));
+    if (!bytes)
+        return std::nullopt;
+    return decodeText(*bytes, detectTextEncoding(*bytes));
+}
+
+namespace {
+
+// Reads the file, changes its text and writes it back all at once, keeping
+// its encoding.
+bool rewriteProfile(std::string_view fileName, const std::function<std::string(const std::string&)>& change)
+{
     std::string path = profilePath(fileName);
     if (std::string(clip(fileName)).find('/') == std::string::npos) {
         if (int error = makeFolders(settingsFolder())) {
@@ -254,7 +351,7 @@ bool writePrivateProfileString(std::string_view section, std::optional<std::stri
     } else if (errno != ENOENT) {
         return false; // never replace a file that could not be read
     }
-    std::string changed = changeProfileText(old, section, key, value);
+    std::string changed = change(old);
     if (changed == old && fileExists(path))
         return true;
     if (int error = writeFileAtomically(path, encodeText(changed, encoding))) {
@@ -265,6 +362,30 @@ bool writePrivateProfileString(std::string_view section, std::optional<std::stri
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool writePrivateProfileString(std::string_view section, std::optional<std::string_view> key,
+    std::optional<std::string_view> value, std::string_view fileName)
+{
+    if (breaksStructure(section, key, value)) {
+        errno = EINVAL;
+        return false;
+    }
+    return rewriteProfile(
+        fileName, [&](const std::string& old) { return changeProfileText(old, section, key, value); });
+}
+
+bool writePrivateProfileKeys(std::string_view section, const ProfileValues& values, std::string_view fileName)
+{
+    for (const auto& [key, value] : values) {
+        if (breaksStructure(section, std::string_view(key), std::string_view(value))) {
+            errno = EINVAL;
+            return false;
+        }
+    }
+    return rewriteProfile(fileName, [&](const std::string& old) { return changeProfileKeys(old, section, values); });
 }
 
 std::string getProfileString(std::string_view section, std::string_view key, std::string_view defaultValue)

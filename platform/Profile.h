@@ -3,6 +3,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace tvrn2 {
 
@@ -24,6 +27,16 @@ std::optional<std::string> findProfileValue(
 std::string changeProfileText(std::string_view text, std::string_view section,
     std::optional<std::string_view> key, std::optional<std::string_view> value);
 
+// Every value of one section at once, as findProfileValue reads each one:
+// the first section of that name, the first line of each key. The keys are
+// folded to lower case.
+std::unordered_map<std::string, std::string> findProfileSection(std::string_view text, std::string_view section);
+
+// Several keys of one section set in one pass: the same text as setting each
+// in turn, in order, with changeProfileText.
+using ProfileValues = std::vector<std::pair<std::string, std::string>>;
+std::string changeProfileKeys(std::string_view text, std::string_view section, const ProfileValues& values);
+
 // Where a profile file lives: a bare name in the settings folder, an empty
 // name is the main profile "win.ini" there, a name with a "/" stays as given.
 std::string profilePath(std::string_view fileName);
@@ -43,6 +56,13 @@ std::string getPrivateProfileString(
 // "=" in a key name).
 bool writePrivateProfileString(std::string_view section, std::optional<std::string_view> key,
     std::optional<std::string_view> value, std::string_view fileName);
+
+// The file's text, decoded; nothing when it is missing or unreadable.
+std::optional<std::string> readProfileText(std::string_view fileName);
+
+// writePrivateProfileString for several keys of one section, with one read
+// and one write of the file however many keys there are.
+bool writePrivateProfileKeys(std::string_view section, const ProfileValues& values, std::string_view fileName);
 
 // The main profile forms.
 std::string getProfileString(std::string_view section, std::string_view key, std::string_view defaultValue);

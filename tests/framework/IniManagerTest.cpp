@@ -109,16 +109,30 @@ TEST_F(IniManagerTest, EntriesUseTheLimitsAndTheMainProfile)
     EXPECT_EQ(ini.ReadProfile("Main", "Key", "default", "tvrn2.INI"), "default");
 }
 
+TEST_F(IniManagerTest, ACountWithoutItsEntriesLoadsPlaceholdersAndWritesThemBack)
+{
+    writeIni("[__Dont_Touch_Me__]\nSectors=10\n");
+    ini.Init("tvrn2.INI");
+    ASSERT_NE(ini.sectors(), nullptr);
+    ASSERT_EQ(ini.sectors()->size(), 10U);
+    EXPECT_EQ(ini.sectors()->back().TYPE.clipped(), IniManager::unknownValue);
+    ini.Kill();
+    EXPECT_EQ(stored("Sectors"), "10");
+    EXPECT_EQ(stored("Sectors_10"), "---Unknown---,---Unknown---,---Unknown---");
+    EXPECT_EQ(stored("Sectors_11"), "<absent>");
+}
+
 TEST_F(IniManagerTest, DamagedCountAndHugeValuesStayWithinTheCuts)
 {
-    // A count far beyond what the file holds loads one record per line of
-    // the file at most, instead of placeholders until memory runs out.
+    // A count far beyond any list loads up to the fixed bound of records,
+    // instead of placeholders until memory runs out, and all of them are
+    // written back in one go.
     const std::string huge(70'000, 'h');
-    writeIni("[__Dont_Touch_Me__]\nSectors=2000000000\nSectors_1=" + huge + ",b,c\nSectors_2=x\n");
+    writeIni("[__Dont_Touch_Me__]\nSectors=2000000000\nSectors_1=" + huge + ",b,c\nSectors_2=x\n[App]\nKept=1\n");
     ini.Init("tvrn2.INI");
     ASSERT_NE(ini.sectors(), nullptr);
     const auto& list = *ini.sectors();
-    ASSERT_EQ(list.size(), 5U);
+    ASSERT_EQ(list.size(), 65'535U);
     EXPECT_EQ(list[0].FAMILY.clipped(), std::string(99, 'h')); // the field: a C string of 100 bytes
     EXPECT_EQ(list[0].ITEM.clipped(), std::string(99, 'h')); // no comma within the first 999 characters
     EXPECT_EQ(list[1].TYPE.clipped(), "x");
@@ -131,6 +145,13 @@ TEST_F(IniManagerTest, DamagedCountAndHugeValuesStayWithinTheCuts)
     ini.WriteEntry("Big", "value", huge);
     EXPECT_EQ(
         getPrivateProfileString("Big", "value", "", "tvrn2.INI"), std::string(IniManager::valueLimit, 'h'));
+
+    ini.Kill();
+    EXPECT_EQ(stored("Sectors"), "65535");
+    EXPECT_EQ(stored("Sectors_2"), "x,x,x");
+    EXPECT_EQ(stored("Sectors_65535"), "---Unknown---,---Unknown---,---Unknown---");
+    EXPECT_EQ(stored("Sectors_65536"), "<absent>");
+    EXPECT_EQ(getPrivateProfileString("App", "Kept", "", "tvrn2.INI"), "1");
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "platform/Profile.h"
+#include "platform/TextCase.h"
 
 #include "platform/Files.h"
 #include "tests/support/FaultySysCalls.h"
@@ -71,6 +72,30 @@ TEST(ProfileTextTest, ChangesOnlyWhatIsWritten)
     };
     for (const auto& c : cases)
         EXPECT_EQ(changeProfileText(c.before, c.section, c.key, c.value), c.after) << c.before;
+}
+
+TEST(ProfileTextTest, ManyKeysAtOnceReadAndChangeAsOneAtATime)
+{
+    const char* texts[] = { "", "; only a comment", "[S]\r\nk=1\r\n\r\n[T]\r\nx=2\r\n",
+        "[s]\n  K = 'quoted'\nk=second\n\n[S]\nz=3\n", "[T]\nx=1\n[S]\na=1", "[S]\r\na=1\r",
+        "[S]\nB=old\n# keep\n\n\n[U]\n", "[S]\n[S]\na=in the second\n" };
+    const ProfileValues values { { "k", " new " }, { "added", "1" }, { "B", "b" }, { "ADDED", "again" },
+        { "a", "" }, { "later", "2" } };
+    for (const char* text : texts) {
+        std::string oneByOne = text;
+        for (const auto& [key, value] : values)
+            oneByOne = changeProfileText(oneByOne, " S ", key, value);
+        EXPECT_EQ(changeProfileKeys(text, " S ", values), oneByOne) << text;
+
+        auto section = findProfileSection(oneByOne, "s");
+        for (const char* key : { "k", "K", "added", "b", "a", "later", "z", "x", "missing" }) {
+            auto found = section.find(toLowerAscii(key));
+            std::optional<std::string> atOnce;
+            if (found != section.end())
+                atOnce = found->second;
+            EXPECT_EQ(atOnce, findProfileValue(oneByOne, "s", key)) << oneByOne << " key " << key;
+        }
+    }
 }
 
 class ProfileFileTest : public ::testing::Test {
