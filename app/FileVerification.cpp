@@ -25,17 +25,24 @@ FileVerification::FileVerification(
     , m_target(std::move(target))
 { }
 
-FileVerification::Outcome FileVerification::OnTimer()
+std::string FileVerification::watchedPath()
 {
-    // The download directory is read afresh on every tick; one "/" is always
+    // The download directory is read afresh every time; one "/" is always
     // inserted, which a directory ending in "/" survives.
     std::string directory = m_registry.GetStringValue(HKEY_CURRENT_USER, downloadKey, downloadValue);
-    m_filePath = clip(directory + "/" + m_target.fileName);
+    return std::string(clip(directory + "/" + m_target.fileName));
+}
+
+FileVerification::Outcome FileVerification::OnTimer()
+{
+    m_filePath = watchedPath();
 
     // Unknown until the file is there and open: no size matches it, not even
     // that of an empty target.
     std::int64_t size = -1;
     const std::string path = m_filePath.clipped();
+    if (downloadUnderWay && downloadUnderWay(path))
+        return Outcome::Waiting;
     // Only a regular file can be the installer; a folder, a named pipe or a
     // link to nothing under its name is passed over and the watch goes on.
     if (regularFileExists(path)) {

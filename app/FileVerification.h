@@ -7,6 +7,7 @@
 #include "platform/FixedText.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -51,6 +52,14 @@ public:
 
     // One tick of the watch.
     Outcome OnTimer();
+
+    // The path the watch looks at now: the download directory read afresh
+    // with the file's name after one "/".
+    std::string watchedPath();
+
+    // Whether the browser is still asking about or saving a file under this
+    // path. Those bytes are not the download's yet: no tick judges them.
+    std::function<bool(const std::string& path)> downloadUnderWay;
 
     const PaddedString<32>& FILECHECKSUM() const { return m_checksum; }
 

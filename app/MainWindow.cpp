@@ -9,7 +9,9 @@
 #include "platform/EventLoop.h"
 #include "platform/KeyCode.h"
 #include "platform/SystemInfo.h"
+#include "platform/UserPaths.h"
 #include "platform/WaitCursor.h"
+#include "platform/webkit/WebView.h"
 
 #include <chrono>
 #include <filesystem>
@@ -175,6 +177,7 @@ void MainWindow::OnFirstShow()
     m_browser->Init(std::nullopt, FECONTROL, 0, 0, 1);
     m_browserLive = true;
     s_programBrowser = m_browser.get();
+    watchDownloads();
     if (onBrowserOpened)
         onBrowserOpened(*m_browser);
 }
@@ -238,9 +241,7 @@ int MainWindow::OnAccepted()
         viewLocalFile();
         break;
     case OKBUTTON:
-        frame.setTimer(m_settings.watchPeriod);
-        Redisplay(false);
-        frame.control(VALIDSTRING)->setText(FileVerification::inProgressText);
+        startWatch();
         break;
     case CANCELBUTTON:
         frame.post(Event::CloseWindow);
@@ -261,6 +262,33 @@ int MainWindow::OnFieldEvent()
 int MainWindow::AcceptsEvent()
 {
     return currentThreadId() == m_threadId ? 1 : 0;
+}
+
+void MainWindow::startWatch()
+{
+    frame.setTimer(m_settings.watchPeriod);
+    Redisplay(false);
+    frame.control(VALIDSTRING)->setText(FileVerification::inProgressText);
+}
+
+void MainWindow::watchDownloads()
+{
+    WebView* web = m_browser->webView();
+    if (!web)
+        return;
+    DownloadController& downloads = web->downloads();
+    // The installer's name may stand for bytes the browser is about to
+    // replace: no verdict about them until the download has ended, and a
+    // download that completes there is checked as the download button would
+    // have it checked.
+    m_verification.downloadUnderWay = [this](const std::string& path) {
+        WebView* web = m_browserLive ? m_browser->webView() : nullptr;
+        return web && web->downloads().busyWith(path);
+    };
+    downloads.onEvent = [this](const DownloadEvent& event) {
+        if (event.kind == DownloadEvent::Kind::Finished && samePath(event.file, m_verification.watchedPath()))
+            startWatch();
+    };
 }
 
 void MainWindow::load(const std::string& address)

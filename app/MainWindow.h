@@ -95,6 +95,9 @@ private:
     void setUpLinks();
     void setUpFileSelect();
     void load(const std::string& address);
+    // The download button's watch: every period until a verdict.
+    void startWatch();
+    void watchDownloads();
     void killBrowser();
     void viewLocalFile();
 

@@ -2,6 +2,7 @@
 
 #include "platform/FixedText.h"
 #include "platform/GObjectPtr.h"
+#include "platform/UserPaths.h"
 
 #include <algorithm>
 #include <system_error>
@@ -89,6 +90,24 @@ void DownloadController::cancelAll()
 std::size_t DownloadController::running() const
 {
     return std::count_if(m_downloads.begin(), m_downloads.end(), [](const auto& d) { return !d->done(); });
+}
+
+bool DownloadController::busyWith(const std::filesystem::path& file) const
+{
+    for (const auto& download : m_downloads) {
+        if (download->done())
+            continue;
+        // The name comes only when the engine asks where to save.
+        if (download->state == Download::State::Waiting)
+            return true;
+        if (download->fileName != file.filename().string())
+            continue;
+        // A question still queued has no folder yet: it will be the one asked then.
+        const auto target = download->target.empty() ? m_folder() / download->fileName : download->target;
+        if (samePath(target, file))
+            return true;
+    }
+    return false;
 }
 
 std::string DownloadController::safeFileName(std::string_view suggested)

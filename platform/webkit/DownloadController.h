@@ -47,6 +47,9 @@ public:
     // Stops every download still asking or running.
     void cancelAll();
     std::size_t running() const;
+    // Whether a download that has not ended is being asked about or saved
+    // under this file's name, or has not yet said what its name will be.
+    bool busyWith(const std::filesystem::path& file) const;
 
     std::function<void(const DownloadEvent&)> onEvent;
 

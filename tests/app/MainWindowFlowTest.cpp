@@ -19,6 +19,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <optional>
@@ -123,6 +124,15 @@ protected:
         return std::find(buttons.begin(), buttons.end(), DownloadBar::Button::Save) != buttons.end();
     }
     void pressSave() { web()->downloadBar()->press(DownloadBar::Button::Save); }
+    // The bar is up and offers this button.
+    bool offered(DownloadBar::Button button)
+    {
+        auto* bar = web() ? web()->downloadBar() : nullptr;
+        if (!bar || !bar->shown())
+            return false;
+        auto buttons = bar->buttons();
+        return std::find(buttons.begin(), buttons.end(), button) != buttons.end();
+    }
     // The text the page shows; empty before it has a body.
     std::string pageText()
     {
@@ -276,6 +286,126 @@ TEST_F(MainWindowFlowTest, KeyboardStartsOnlyTheWatchAndAValidFileIsKept)
             })
         .step("the verdict painted", settled(), [&] { screenshot("main-window-valid"); });
     run(script);
+}
+
+// The watch gives no verdict while the browser is still asking about or
+// saving a file under the installer's name, and checks every download that
+// completes there, button or not.
+TEST_F(MainWindowFlowTest, VerdictsAreAboutTheBytesADownloadLeftUnderTheInstallersName)
+{
+    const std::string path = "/files/setup.exe";
+    std::string valid(256 << 10, '\0');
+    generatedBytes(0, valid.data(), valid.size());
+    std::string wrong = valid;
+    wrong[1000] = static_cast<char>(wrong[1000] ^ 0x5a);
+    settings.addresses.installer = server.url(path);
+    settings.target
+        = { "setup.exe", static_cast<std::int64_t>(valid.size()), toUpperAscii(test::Md5::of(valid)) };
+    // Ticks come every 100 ms: a question open for a moment spans several.
+    settings.watchPeriod = 10;
+    const fs::path file = downloads / "setup.exe";
+
+    struct Case {
+        const char* what;
+        std::string old; // under the installer's name when the browser asks to save
+        std::string served;
+        bool holdTransfer; // the transfer stops half-way until the test lets it go on
+        bool fromAddressLine; // typed in, the download button never pressed
+        const char* verdict;
+    };
+    const Case cases[] = {
+        { "a wrong file, the Replace question left open across ticks", wrong, valid, false, false,
+            FileVerification::validText },
+        { "a valid file replaced by wrong bytes, question and transfer across ticks", valid, wrong, true,
+            false, FileVerification::notValidText },
+        { "a download from the address line", wrong, valid, false, true, FileVerification::validText },
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.what);
+        fs::remove_all(downloads);
+        fs::create_directories(downloads);
+        test::HttpRoute route { .contentType = "application/octet-stream", .body = row.served };
+        route.chunkSize = 16 << 10;
+        if (row.holdTransfer)
+            route.holdAfter = row.served.size() / 2;
+        server.route(path, route);
+        const int requestsBefore = server.requests(path);
+        filePath = "";
+        make();
+        // A tick came, or one ended the watch with a verdict it should not give.
+        auto ticked = [&] { return filePath.clipped() == file.string() || window().timer() == 0; };
+        auto noVerdictYet = [&] {
+            EXPECT_EQ(text(MainWindow::VALIDSTRING),
+                row.fromAddressLine ? MainWindow::notTestedText : FileVerification::inProgressText);
+            EXPECT_TRUE(screen(MainWindow::FILECHECKSUM).empty()) << screen(MainWindow::FILECHECKSUM);
+        };
+        test::WindowScript script(window(), 20ms, 60s);
+        script.step(
+            "the home page", [&] { return showing(settings.addresses.homePage); },
+            [&] {
+                if (!row.fromAddressLine) {
+                    test::clickWidget(widget(MainWindow::OKBUTTON));
+                    return;
+                }
+                gtk_entry_set_text(
+                    GTK_ENTRY(widget(MainWindow::FEPATH)), settings.addresses.installer.c_str());
+                test::pressKey(widget(MainWindow::FEPATH), GDK_KEY_Return);
+            });
+        script.step(
+            "the save question", [&] { return askedToSave(); },
+            [&] {
+                std::ofstream(file, std::ios::binary) << row.old;
+                pressSave();
+            });
+        script.step(
+            "the replace question", [&] { return offered(DownloadBar::Button::Replace); },
+            [&] { filePath = ""; });
+        auto pressReplace = [&] { web()->downloadBar()->press(DownloadBar::Button::Replace); };
+        if (row.fromAddressLine) {
+            script.act("the question answered", [&] {
+                noVerdictYet();
+                EXPECT_EQ(window().timer(), 0);
+                pressReplace();
+            });
+        } else {
+            script.step("a tick", ticked, [&] { filePath = ""; });
+            script.step("another tick", ticked, [&] {
+                noVerdictYet();
+                EXPECT_TRUE(test::TempDir::read(file) == row.old) << "the file was judged while asked about";
+                EXPECT_EQ(window().timer(), settings.watchPeriod);
+                pressReplace();
+            });
+        }
+        if (row.holdTransfer) {
+            script.step(
+                "half the bytes saved",
+                [&] {
+                    std::error_code ignored;
+                    return fs::file_size(fs::path(file.string() + ".wkdownload"), ignored)
+                        >= row.served.size() / 2;
+                },
+                [&] { filePath = ""; });
+            script.step("a tick while saving", ticked, [&] { filePath = ""; });
+            script.step("another tick while saving", ticked, [&] {
+                noVerdictYet();
+                EXPECT_EQ(window().timer(), settings.watchPeriod);
+                server.release(path);
+            });
+        }
+        script.step(
+            "the verdict",
+            [&] { return text(MainWindow::VALIDSTRING) == row.verdict && window().timer() == 0; },
+            [&] {
+                EXPECT_EQ(screen(MainWindow::FILECHECKSUM), test::Md5::of(row.served));
+                if (row.served == valid)
+                    EXPECT_TRUE(test::TempDir::read(file) == valid) << "not the bytes served";
+                else
+                    EXPECT_FALSE(fs::exists(file));
+                EXPECT_EQ(server.requests(path), requestsBefore + 1);
+            });
+        run(script);
+        main.reset();
+    }
 }
 
 TEST_F(MainWindowFlowTest, UnreachableHostsShowTheBrowsersErrorPagesAndTheWindowKeepsWorking)

@@ -280,10 +280,20 @@ void HttpTestServer::serve(int connection)
     std::vector<char> piece; // generated bodies go out through this, one piece at a time
     if (route.generate)
         piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(chunk, 1 << 16)));
-    for (std::uint64_t offset = 0; sending && offset < limit; offset += chunk) {
-        if (offset > 0 && route.chunkPause.count() > 0 && !pause(route.chunkPause))
+    bool holding = route.holdAfter.has_value();
+    for (std::uint64_t offset = 0, end = 0; sending && offset < limit; offset = end) {
+        if (holding && offset >= *route.holdAfter) {
+            holding = false;
+            std::unique_lock lock(m_mutex);
+            m_stopped.wait(lock, [&] { return m_stopping || m_released.count(routePath) > 0; });
+            if (m_stopping)
+                break;
+        } else if (offset > 0 && route.chunkPause.count() > 0 && !pause(route.chunkPause)) {
             break;
-        const std::uint64_t end = std::min(limit, offset + chunk);
+        }
+        end = std::min(limit, offset + chunk);
+        if (holding && offset < *route.holdAfter)
+            end = std::min<std::uint64_t>(end, *route.holdAfter);
         if (!route.generate) {
             sending = sendAll(connection, route.body.data() + offset, static_cast<std::size_t>(end - offset));
             continue;

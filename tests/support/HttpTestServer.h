@@ -36,6 +36,10 @@ struct HttpRoute {
     // Send the body in pieces of this size with this pause between them.
     std::size_t chunkSize { 0 };
     std::chrono::milliseconds chunkPause { 0 };
+    // Send this many body bytes, then the rest only once the test calls
+    // release() for this route's path: a download stays under way, part
+    // saved, for as long as the test needs.
+    std::optional<std::size_t> holdAfter;
     // Announce the whole length but close the connection after this many body bytes.
     std::optional<std::size_t> breakAfter;
     // Instead of `body`: a body of `generatedLength` bytes that `generate`
