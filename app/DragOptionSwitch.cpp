@@ -1,5 +1,6 @@
 #include "app/DragOptionSwitch.h"
 
+#include "platform/DebugOutput.h"
 #include "platform/Registry.h"
 #include "platform/SystemParameters.h"
 
@@ -47,8 +48,7 @@ bool writeNote(std::string_view value)
 
 void warn(const std::string& text)
 {
-    std::fprintf(stderr, "tvrn2: warning: %s\n", text.c_str());
-    std::fflush(stderr);
+    outputWarning(text);
 }
 
 } // namespace

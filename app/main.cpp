@@ -2,6 +2,7 @@
 
 #include "app/Program.h"
 #include "diagnostics/Diagnostics.h"
+#include "platform/DebugOutput.h"
 #include "platform/SystemInfo.h"
 
 #include <string_view>
@@ -31,6 +32,7 @@ int main(int argc, char** argv)
     std::vector<const char*> arguments;
     tvrn2::MainRun run = takeRunOptions(argc, argv, arguments);
     tvrn2::setCommandLine(static_cast<int>(arguments.size()), arguments.data());
+    tvrn2::startDebugOutput();
     tvrn2::startDiagnostics();
     int exitCode = 0;
     try {

@@ -355,7 +355,7 @@ bool rewriteProfile(std::string_view fileName, const std::function<std::string(c
     if (changed == old && fileExists(path))
         return true;
     if (int error = writeFileAtomically(path, encodeText(changed, encoding))) {
-        outputDebugString("Settings file " + path + " could not be written: " + std::strerror(error)
+        outputWarning("Settings file " + path + " could not be written: " + std::strerror(error)
             + (error == EACCES ? " (the file is read-only); it is left as it is."
                                : "; it is left as it was."));
         errno = error;

@@ -258,7 +258,7 @@ private:
         if (problems.size() > 1)
             report += " (and " + std::to_string(problems.size() - 1) + " more)";
         report += "; it is read as far as it is understood and not written until it is repaired.";
-        outputDebugString(report);
+        outputWarning(report);
     }
 
     std::int32_t save()
@@ -269,7 +269,7 @@ private:
             error = writeFileAtomically(m_path, text);
         if (error) {
             m_loaded = false; // what is in memory now differs from the file: read it again
-            outputDebugString("Registry store " + m_path + " could not be written: " + std::strerror(error)
+            outputWarning("Registry store " + m_path + " could not be written: " + std::strerror(error)
                 + (error == EACCES ? " (the file is read-only); it is left as it is."
                                    : "; it is left as it was."));
             if (error == ENOSPC)

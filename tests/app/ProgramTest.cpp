@@ -547,8 +547,10 @@ TEST_F(ProgramTest, AFailedRestoreWarnsAndTheNextStartRestores)
         Program broken([&](Program&) { repair = failure.breakStore(); });
         EXPECT_EQ(broken.run(), 0);
         std::string said = testing::internal::GetCapturedStderr();
+        // A warning in the log, shown without asking for the debugger output.
+        EXPECT_THAT(said, testing::HasSubstr("tvrn2-WARNING"));
         EXPECT_THAT(said,
-            testing::HasSubstr("warning: the option to show window contents while dragging could "
+            testing::HasSubstr("the option to show window contents while dragging could "
                                "not be switched back on"));
         ASSERT_TRUE(repair);
         repair();

@@ -34,6 +34,7 @@ TEST(DiagnosticsDeathTest, TheLeakReportComesAsTheProcessExits)
 {
     EXPECT_EXIT(
         {
+            test::debugOutputToStandardError();
             startDiagnostics();
             stopDiagnostics();
             std::exit(0);

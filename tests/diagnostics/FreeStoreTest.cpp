@@ -6,6 +6,7 @@
 #include <glib.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -40,6 +41,7 @@ TEST(FreeStore, TheProgramsOwnLeaksAreReportedWithWhereTheyCameFromAndNothingEls
     GError* error = nullptr;
     // The sanitizers would fail the run on the deliberate leaks.
     gchar** environment = g_environ_setenv(g_get_environ(), "ASAN_OPTIONS", "detect_leaks=0", TRUE);
+    environment = g_environ_setenv(environment, "G_MESSAGES_DEBUG", "tvrn2", TRUE);
     ASSERT_TRUE(g_spawn_sync(nullptr, const_cast<gchar**>(argv), environment, G_SPAWN_DEFAULT, nullptr,
         nullptr, &out, &err, &status, &error))
         << (error ? error->message : "");
@@ -62,11 +64,16 @@ TEST(FreeStore, TheProgramsOwnLeaksAreReportedWithWhereTheyCameFromAndNothingEls
     anonymous >> word >> anonymousBlock;
     ASSERT_EQ(word, "anonymous");
 
+    // Each debug line as the log writes it: "(name:123): tvrn2-DEBUG: 12:34:56.789: text".
     const std::string path = program.string();
+    const std::regex debugLine("(?:\\([^)]*\\): )?tvrn2-DEBUG: [0-9:.]+: (.*)");
     std::vector<std::string> tracking;
-    for (const auto& text : report) {
-        if (text.find("Leak") != std::string::npos || text.find("leak checking") != std::string::npos)
-            tracking.push_back(text);
+    for (std::smatch parts; const auto& text : report) {
+        if (!std::regex_match(text, parts, debugLine))
+            continue;
+        std::string line = parts[1];
+        if (line.find("Leak") != std::string::npos || line.find("leak checking") != std::string::npos)
+            tracking.push_back(line);
     }
     // A report line is cut to 127 characters with its line end; standard
     // error shows it without the line end.

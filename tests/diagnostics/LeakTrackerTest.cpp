@@ -254,6 +254,7 @@ TEST(LeakTrackerExitTest, ReportedItemsAreReleasedOnlyAfterStaticObjectsAreGone)
     EXPECT_EXIT(
         {
             static StaticHolder holder;
+            test::debugOutputToStandardError();
             LeakTracker::activate();
             holder.block = imports().HeapAlloc(pw_GetProcessHeap(), 0, 24);
             LeakTracker::deactivate();

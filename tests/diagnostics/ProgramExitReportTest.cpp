@@ -25,22 +25,30 @@ namespace fs = std::filesystem;
 struct ProgramRun {
     bool exited = false;
     int exitCode = -1;
-    std::vector<std::string> errorLines;
+    std::vector<std::string> errorLines; // standard output and error
 };
 
-// Starts the program in `directory`, closes its windows once they show and
-// collects its standard error; gives up (killing it) after `limit`.
-ProgramRun runProgram(const fs::path& program, const fs::path& directory, std::chrono::seconds limit)
+// Starts the program in `directory` with the given arguments, closes its
+// windows once they show and collects what it writes to the terminal
+// (standard output and error together); gives up (killing it) after `limit`.
+ProgramRun runProgram(const fs::path& program, const fs::path& directory, std::chrono::seconds limit,
+    std::vector<std::string> arguments = {})
 {
     ProgramRun run;
     int output[2];
     if (pipe2(output, O_CLOEXEC) != 0)
         return run;
+    arguments.insert(arguments.begin(), program.string());
+    std::vector<char*> argv;
+    for (auto& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
+        dup2(output[1], STDOUT_FILENO);
         dup2(output[1], STDERR_FILENO);
         if (chdir(directory.c_str()) == 0)
-            execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+            execv(program.c_str(), argv.data());
         _exit(127);
     }
     close(output[1]);
@@ -52,12 +60,16 @@ ProgramRun runProgram(const fs::path& program, const fs::path& directory, std::c
     while (true) {
         pollfd wait { output[0], POLLIN, 0 };
         if (open && poll(&wait, 1, 100) > 0) {
-            char buffer[4096];
-            ssize_t got = read(output[0], buffer, sizeof buffer);
-            if (got > 0)
+            // Everything there is, so that a talkative run never waits on a full pipe.
+            char buffer[65536];
+            do {
+                ssize_t got = read(output[0], buffer, sizeof buffer);
+                if (got <= 0) {
+                    open = false;
+                    break;
+                }
                 text.append(buffer, std::size_t(got));
-            else
-                open = false;
+            } while (poll(&wait, 1, 0) > 0);
         } else if (!open) {
             usleep(100000);
         }
@@ -98,11 +110,36 @@ TEST(ProgramExitReport, TrackingFramesTheWholeRunAndFindsNoLeaks)
     fs::create_directories(dir / "run");
     fs::path program = fs::canonical(TVRN2_PROGRAM);
 
-    ProgramRun run = runProgram(program, dir / "run", std::chrono::seconds(60));
-    ASSERT_TRUE(run.exited) << "the program did not end by itself";
-    EXPECT_EQ(run.exitCode, 0);
+    // Without being asked, the program says nothing on the terminal.
+    {
+        test::ScopedEnv quiet("G_MESSAGES_DEBUG", std::nullopt);
+        ProgramRun run = runProgram(program, dir / "run", std::chrono::seconds(60));
+        ASSERT_TRUE(run.exited) << "the program did not end by itself";
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_THAT(run.errorLines, ::testing::IsEmpty());
 
-    const auto& lines = run.errorLines;
+        // A debug switch shows it without the variable.
+        ProgramRun debugging = runProgram(program, dir / "run", std::chrono::seconds(60), { "/fedebugmin" });
+        ASSERT_TRUE(debugging.exited) << "the program did not end by itself";
+        EXPECT_THAT(
+            debugging.errorLines, ::testing::Contains(::testing::HasSubstr("FE [0] : feInit: Version=")));
+    }
+
+    // Asked with the variable, the debugger output is on the terminal: the
+    // browser host's start banner, then the leak report.
+    test::ScopedEnv debug("G_MESSAGES_DEBUG", "tvrn2");
+    ProgramRun run = runProgram(program, dir / "run", std::chrono::seconds(60));
+    ASSERT_TRUE(run.exited) << "the program did not end by itself: " << ::testing::PrintToString(run.errorLines);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_THAT(run.errorLines, ::testing::Contains(::testing::HasSubstr("FE [0] : feInit: Version=")));
+
+    // Each debug line as the log writes it: "(tvrn2:123): tvrn2-DEBUG: 12:34:56.789: text".
+    std::vector<std::string> lines;
+    const std::regex debugLine("(?:\\([^)]*\\): )?tvrn2-DEBUG: [0-9:.]+: (.*)");
+    for (std::smatch parts; const auto& line : run.errorLines) {
+        if (std::regex_match(line, parts, debugLine))
+            lines.push_back(parts[1]);
+    }
     const std::string active = program.string() + " : Torvane leak checking - Active";
     const std::string inactive = program.string() + " : Torvane leak checking - Inactive";
     auto first = std::find(lines.begin(), lines.end(), active);

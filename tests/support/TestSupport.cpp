@@ -1,5 +1,6 @@
 #include "tests/support/TestSupport.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -65,5 +66,20 @@ CapturedDebugOutput::CapturedDebugOutput()
 }
 
 CapturedDebugOutput::~CapturedDebugOutput() { setDebugSink(m_previous); }
+
+void debugOutputToStandardError()
+{
+    struct StandardError final : DebugSink {
+        void write(std::string_view text) override
+        {
+            std::fwrite(text.data(), 1, text.size(), stderr);
+            if (!text.ends_with('\n'))
+                std::fputc('\n', stderr);
+        }
+    };
+    // Never destroyed: the report comes after the static objects are gone.
+    static auto* sink = new StandardError;
+    setDebugSink(sink);
+}
 
 } // namespace tvrn2::test

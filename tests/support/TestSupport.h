@@ -72,4 +72,9 @@ private:
     DebugSink* m_previous;
 };
 
+// Sends every debugger-output call straight to standard error, one line
+// each, from now until the process ends: for a child process whose output a
+// test reads (a death test), the report at exit included.
+void debugOutputToStandardError();
+
 } // namespace tvrn2::test

@@ -6,9 +6,11 @@
 //     site FILE LINE ADDRESS
 //     anonymous ADDRESS
 //
-// The report itself goes to standard error.
+// The report itself goes to the debugger output, on standard error when
+// G_MESSAGES_DEBUG asks for it.
 #include "diagnostics/AllocationSite.h"
 #include "diagnostics/LeakTracker.h"
+#include "platform/DebugOutput.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -31,6 +33,7 @@ namespace {
 
 int main()
 {
+    tvrn2::startDebugOutput();
     if (!tvrn2::LeakTracker::activate())
         return 2;
 
