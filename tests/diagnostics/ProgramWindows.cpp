@@ -3,22 +3,24 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
-#include <set>
+#include <chrono>
+#include <map>
 #include <vector>
 
 namespace tvrn2::test {
 
 struct ProgramWindows::State {
     Display* display = nullptr;
-    std::set<::Window> asked;
+    std::map<::Window, std::chrono::steady_clock::time_point> asked;
 
     // The visible top-level windows that process `pid` says are its own.
     std::vector<::Window> windowsOf(pid_t pid)
     {
         std::vector<::Window> found;
-        Atom pidAtom = XInternAtom(display, "_NET_WM_PID", True);
-        if (pidAtom == None)
-            return found;
+        // Interned, not looked up: a look-up made before the program's
+        // first window names the atom is remembered as missing for good by the
+        // connection, and the windows would never be found.
+        Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
         ::Window root, parent, *children = nullptr;
         unsigned count = 0;
         if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count))
@@ -68,9 +70,14 @@ void ProgramWindows::closeWindowsOf(pid_t pid)
         return;
     Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
     Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    const auto now = std::chrono::steady_clock::now();
     for (::Window window : m_state->windowsOf(pid)) {
-        if (m_state->asked.contains(window))
+        // A window still there a while after it was asked is asked again, as
+        // a user clicks the close box again.
+        auto [found, first] = m_state->asked.try_emplace(window, now);
+        if (now < found->second)
             continue;
+        found->second = now + std::chrono::seconds(5);
         XEvent event {};
         event.xclient.type = ClientMessage;
         event.xclient.window = window;
@@ -79,7 +86,6 @@ void ProgramWindows::closeWindowsOf(pid_t pid)
         event.xclient.data.l[0] = long(deleteWindow);
         event.xclient.data.l[1] = CurrentTime;
         XSendEvent(display, window, False, NoEventMask, &event);
-        m_state->asked.insert(window);
     }
     XFlush(display);
 }

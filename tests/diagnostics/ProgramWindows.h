@@ -17,7 +17,8 @@ public:
     ProgramWindows& operator=(const ProgramWindows&) = delete;
 
     // Asks every visible top-level window of process `pid` to close; each
-    // window is asked once. Does nothing without a display.
+    // window is asked again when it is still there five seconds later, as a
+    // user clicks the close box again. Does nothing without a display.
     void closeWindowsOf(pid_t pid);
 
     struct ScreenRect {
