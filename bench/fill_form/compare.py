@@ -213,7 +213,7 @@ def main():
     for _ in range(rounds):
         for name, times in (("fill_form_bench", plain_times), ("fill_form_bench_tracked", tracked_times)):
             lines = ours(os.path.join(folder, name), ["fill", base + "/form", "3", str(FIELDS), str(BOXES)])
-            times.extend(float(line.split()[1]) for line in lines if line.startswith("round ")][1:])
+            times.extend([float(line.split()[1]) for line in lines if line.startswith("round ")][1:])
     cost = statistics.median(tracked_times) / statistics.median(plain_times) - 1
     print(f"the same filling with leak tracking of the program's heap on; {2 * rounds} rounds each")
     print(f"  without         {spread(plain_times)}")
