@@ -26,12 +26,14 @@ DownloadBar::DownloadBar()
     : m_revealer(gtk_revealer_new())
     , m_bar(gtk_info_bar_new())
     , m_label(gtk_label_new(""))
+    , m_note(gtk_label_new(""))
     , m_progress(gtk_progress_bar_new())
 {
     // Held here as well as by their parents: the host may destroy the window first.
     g_object_ref_sink(m_revealer);
     g_object_ref_sink(m_bar);
     g_object_ref_sink(m_label);
+    g_object_ref_sink(m_note);
     g_object_ref_sink(m_progress);
     gtk_revealer_set_transition_type(GTK_REVEALER(m_revealer), GTK_REVEALER_TRANSITION_TYPE_NONE);
     gtk_label_set_xalign(GTK_LABEL(m_label), 0);
@@ -46,6 +48,11 @@ DownloadBar::DownloadBar()
     GtkWidget* content = gtk_info_bar_get_content_area(GTK_INFO_BAR(m_bar));
     GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 4);
     gtk_box_pack_start(GTK_BOX(column), m_label, FALSE, FALSE, 0);
+    gtk_label_set_xalign(GTK_LABEL(m_note), 0);
+    gtk_label_set_line_wrap(GTK_LABEL(m_note), TRUE);
+    gtk_label_set_line_wrap_mode(GTK_LABEL(m_note), PANGO_WRAP_WORD_CHAR);
+    gtk_label_set_max_width_chars(GTK_LABEL(m_note), 60);
+    gtk_box_pack_start(GTK_BOX(column), m_note, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(column), m_progress, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(content), column, TRUE, TRUE, 0);
     const std::pair<Button, const char*> labels[] = {
@@ -63,6 +70,7 @@ DownloadBar::DownloadBar()
     g_signal_connect(m_bar, "response", G_CALLBACK(onResponse), this);
     gtk_container_add(GTK_CONTAINER(m_revealer), m_bar);
     gtk_widget_show_all(m_bar);
+    gtk_widget_hide(m_note);
     gtk_widget_set_no_show_all(m_bar, TRUE);
     gtk_widget_show(m_revealer);
     gtk_revealer_set_reveal_child(GTK_REVEALER(m_revealer), FALSE);
@@ -75,6 +83,7 @@ DownloadBar::~DownloadBar()
     for (auto& [button, widget] : m_buttons)
         g_object_unref(widget);
     g_object_unref(m_progress);
+    g_object_unref(m_note);
     g_object_unref(m_label);
     g_object_unref(m_bar);
     g_object_unref(m_revealer);
@@ -84,6 +93,7 @@ void DownloadBar::show(const std::string& text, int messageType, std::vector<But
 {
     gtk_label_set_text(GTK_LABEL(m_label), text.c_str());
     gtk_widget_set_tooltip_text(m_label, text.c_str());
+    gtk_widget_set_visible(m_label, !text.empty());
     gtk_info_bar_set_message_type(GTK_INFO_BAR(m_bar), static_cast<GtkMessageType>(messageType));
     for (auto& [button, widget] : m_buttons) {
         bool wanted = std::find(buttons.begin(), buttons.end(), button) != buttons.end();
@@ -144,8 +154,23 @@ void DownloadBar::showFailed(const std::string& fileName, const std::string& rea
     show(quoted(fileName) + " could not be saved: " + reason, GTK_MESSAGE_ERROR, { Button::Close }, false);
 }
 
+void DownloadBar::showRefused(const std::string& fileName)
+{
+    // Under the question or the progress that stays on, which it must not replace.
+    std::string note = "A download of " + quoted(fileName)
+        + " from the same address is already under way; it was not started a second time.";
+    gtk_label_set_text(GTK_LABEL(m_note), note.c_str());
+    gtk_widget_set_visible(m_note, TRUE);
+    if (!shown())
+        show({}, GTK_MESSAGE_INFO, { Button::Close }, false);
+}
+
 void DownloadBar::dismiss()
 {
+    m_saveAnswer = nullptr;
+    m_replaceAnswer = nullptr;
+    gtk_label_set_text(GTK_LABEL(m_note), "");
+    gtk_widget_set_visible(m_note, FALSE);
     gtk_revealer_set_reveal_child(GTK_REVEALER(m_revealer), FALSE);
 }
 
@@ -157,6 +182,11 @@ bool DownloadBar::shown() const
 std::string DownloadBar::text() const
 {
     return gtk_label_get_text(GTK_LABEL(m_label));
+}
+
+std::string DownloadBar::note() const
+{
+    return gtk_widget_get_visible(m_note) ? gtk_label_get_text(GTK_LABEL(m_note)) : "";
 }
 
 std::vector<DownloadBar::Button> DownloadBar::buttons() const

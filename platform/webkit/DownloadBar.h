@@ -29,11 +29,14 @@ public:
     void showProgress(const DownloadProgress& progress) override;
     void showFinished(const std::filesystem::path& file) override;
     void showFailed(const std::string& fileName, const std::string& reason) override;
+    void showRefused(const std::string& fileName) override;
     void dismiss() override;
 
     // What a user sees and can press, and pressing it.
     bool shown() const;
     std::string text() const;
+    // The line under the text about a download that was not started; empty when none.
+    std::string note() const;
     std::vector<Button> buttons() const;
     void press(Button button);
 
@@ -50,6 +53,7 @@ private:
     GtkWidget* m_revealer;
     GtkWidget* m_bar;
     GtkWidget* m_label;
+    GtkWidget* m_note;
     GtkWidget* m_progress;
     std::vector<std::pair<Button, GtkWidget*>> m_buttons;
     std::function<void(SaveAnswer)> m_saveAnswer;

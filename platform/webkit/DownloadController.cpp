@@ -21,6 +21,9 @@ struct DownloadController::Download : std::enable_shared_from_this<Download> {
     State state { State::Waiting };
     bool createdDestination { false };
     std::vector<gulong> handlers;
+    // The latest state to show, kept while another download holds the display.
+    std::function<void()> latest;
+    bool latestSeen { true };
 
     bool done() const
     {
@@ -75,6 +78,13 @@ DownloadController::~DownloadController()
         if (!download->done())
             webkit_download_cancel(download->download.get());
     }
+}
+
+void DownloadController::stopShown()
+{
+    auto shown = m_shown.lock();
+    if (shown && shown->state == Download::State::Saving)
+        webkit_download_cancel(shown->download.get());
 }
 
 void DownloadController::cancelAll()
@@ -148,6 +158,14 @@ void DownloadController::onDownloadStarted(
     download->download = GObjectPtr<WebKitDownload>::ref(webkitDownload);
     if (WebKitURIRequest* request = webkit_download_get_request(webkitDownload))
         download->uri = webkit_uri_request_get_uri(request);
+    // One download of an address at a time: a second click on the same link
+    // while the first download asks or runs would otherwise start another,
+    // whose question waits unseen behind the first one's.
+    const auto same = std::find_if(self->m_downloads.begin(), self->m_downloads.end(),
+        [&](const auto& other) { return !other->done() && other->uri == download->uri; });
+    std::optional<std::string> refusedName;
+    if (same != self->m_downloads.end())
+        refusedName = (*same)->fileName.empty() ? download->uri : (*same)->fileName;
     Download* raw = download.get();
     download->handlers = {
         g_signal_connect(webkitDownload, "decide-destination", G_CALLBACK(onDecideDestination), raw),
@@ -158,28 +176,36 @@ void DownloadController::onDownloadStarted(
     };
     self->m_downloads.push_back(std::move(download));
     self->emit(DownloadEvent::Kind::Started, *raw);
+    if (refusedName) {
+        raw->state = Download::State::Cancelled;
+        webkit_download_cancel(webkitDownload);
+        self->m_display.showRefused(*refusedName);
+    }
 }
 
 int DownloadController::onDecideDestination(WebKitDownload*, const char* suggested, Download* download)
 {
     auto& self = *download->owner;
+    if (download->done())
+        return TRUE;
     download->fileName = safeFileName(suggested ? suggested : "");
     download->state = Download::State::Asking;
     std::weak_ptr<Download> weak = download->weak_from_this();
     self.ask([&self, weak] {
         auto download = weak.lock();
         if (!download || download->done()) {
-            self.questionAnswered();
+            self.questionAnswered(self.m_question);
             return;
         }
         DownloadOffer offer { download->fileName, self.m_folder(), download->uri,
             contentLength(download->download.get()) };
         download->target = offer.folder / download->fileName;
+        self.m_asked = self.m_shown = weak;
         // Downloads die only with their controller: a lost one means no controller to tell.
-        self.m_display.askSave(offer, [&self, weak](SaveAnswer answer) {
+        self.m_display.askSave(offer, [&self, weak, number = self.m_question](SaveAnswer answer) {
             if (auto download = weak.lock()) {
                 self.answerSave(*download, answer);
-                self.questionAnswered();
+                self.questionAnswered(number);
             }
         });
     });
@@ -195,17 +221,24 @@ void DownloadController::ask(std::function<void()> question)
     m_questionOpen = true;
     auto next = std::move(m_questions.front());
     m_questions.pop_front();
+    ++m_question;
     next();
 }
 
-void DownloadController::questionAnswered()
+void DownloadController::questionAnswered(std::uint64_t number)
 {
+    // A question withdrawn before its answer came is over already.
+    if (!m_questionOpen || number != m_question)
+        return;
+    m_asked.reset();
     if (m_questions.empty()) {
         m_questionOpen = false;
+        presentWaiting();
         return;
     }
     auto next = std::move(m_questions.front());
     m_questions.pop_front();
+    ++m_question;
     next();
 }
 
@@ -236,10 +269,11 @@ void DownloadController::answerSave(Download& download, SaveAnswer answer)
         contentLength(download.download.get()) };
     std::weak_ptr<Download> weak = download.weak_from_this();
     m_questions.push_front([this, weak, offer] {
-        m_display.askReplace(offer, [this, weak](ReplaceAnswer answer) {
+        m_asked = m_shown = weak;
+        m_display.askReplace(offer, [this, weak, number = m_question](ReplaceAnswer answer) {
             if (auto download = weak.lock()) {
                 answerReplace(*download, answer);
-                questionAnswered();
+                questionAnswered(number);
             }
         });
     });
@@ -263,7 +297,53 @@ void DownloadController::startSaving(Download& download, bool overwrite)
     webkit_download_set_allow_overwrite(download.download.get(), overwrite);
     webkit_download_set_destination(download.download.get(), download.target.c_str());
     emit(DownloadEvent::Kind::Saving, download);
-    m_display.showProgress({ download.fileName, 0, contentLength(download.download.get()), 0 });
+    DownloadProgress progress { download.fileName, 0, contentLength(download.download.get()), 0 };
+    present(download, [this, progress] { m_display.showProgress(progress); });
+}
+
+bool DownloadController::mayShow(const Download& download) const
+{
+    if (auto asked = m_asked.lock(); asked && asked.get() != &download)
+        return false;
+    if (auto shown = m_shown.lock(); shown && shown.get() != &download && !shown->done())
+        return false;
+    return true;
+}
+
+void DownloadController::present(Download& download, std::function<void()> show)
+{
+    download.latest = std::move(show);
+    download.latestSeen = false;
+    if (!mayShow(download))
+        return;
+    m_shown = download.weak_from_this();
+    download.latestSeen = true;
+    download.latest();
+}
+
+void DownloadController::presentWaiting()
+{
+    if (m_questionOpen)
+        return;
+    if (auto shown = m_shown.lock(); shown && !shown->done())
+        return;
+    // A transfer still running first, else the latest end nobody has seen.
+    Download* next = nullptr;
+    for (auto& download : m_downloads) {
+        if (!download->done() && download->latest)
+            next = download.get();
+    }
+    if (!next) {
+        for (auto& download : m_downloads) {
+            if (download->done() && download->latest && !download->latestSeen)
+                next = download.get();
+        }
+    }
+    if (!next)
+        return;
+    m_shown = next->weak_from_this();
+    next->latestSeen = true;
+    next->latest();
 }
 
 void DownloadController::onCreatedDestination(WebKitDownload*, const char* destination, Download* download)
@@ -278,13 +358,16 @@ void DownloadController::onCreatedDestination(WebKitDownload*, const char* desti
 void DownloadController::onReceivedData(
     WebKitDownload* webkitDownload, unsigned long long, Download* download)
 {
+    if (download->done())
+        return;
     DownloadProgress progress;
     progress.fileName = download->fileName;
     progress.receivedBytes = webkit_download_get_received_data_length(webkitDownload);
     progress.totalBytes = contentLength(webkitDownload);
     double elapsed = webkit_download_get_elapsed_time(webkitDownload);
     progress.bytesPerSecond = elapsed > 0 ? static_cast<double>(progress.receivedBytes) / elapsed : 0;
-    download->owner->m_display.showProgress(progress);
+    auto& self = *download->owner;
+    self.present(*download, [&self, progress] { self.m_display.showProgress(progress); });
 }
 
 void DownloadController::onFailed(WebKitDownload*, void* errorPointer, Download* download)
@@ -306,7 +389,7 @@ void DownloadController::onFinished(WebKitDownload*, Download* download)
     auto& self = *download->owner;
     if (download->state == Download::State::Cancelled) {
         self.removePartialFiles(*download);
-        self.m_display.dismiss();
+        self.withdraw(*download);
         self.emit(DownloadEvent::Kind::Cancelled, *download);
         return;
     }
@@ -318,7 +401,8 @@ void DownloadController::onFinished(WebKitDownload*, Download* download)
         return;
     }
     download->state = Download::State::Finished;
-    self.m_display.showFinished(download->target);
+    const auto target = download->target;
+    self.present(*download, [&self, target] { self.m_display.showFinished(target); });
     self.emit(DownloadEvent::Kind::Finished, *download);
 }
 
@@ -326,8 +410,31 @@ void DownloadController::fail(Download& download, const std::string& reason)
 {
     download.state = Download::State::Failed;
     removePartialFiles(download);
-    m_display.showFailed(download.fileName, reason);
+    withdrawQuestion(download);
+    present(download, [this, name = download.fileName, reason] { m_display.showFailed(name, reason); });
     emit(DownloadEvent::Kind::Failed, download, reason);
+}
+
+bool DownloadController::withdrawQuestion(Download& download)
+{
+    if (m_asked.lock().get() != &download)
+        return false;
+    // A question about a download that has ended is withdrawn unanswered,
+    // and the next one may come.
+    m_shown.reset();
+    m_display.dismiss();
+    questionAnswered(m_question);
+    return true;
+}
+
+void DownloadController::withdraw(Download& download)
+{
+    download.latest = nullptr;
+    if (withdrawQuestion(download) || m_shown.lock().get() != &download)
+        return;
+    m_shown.reset();
+    m_display.dismiss();
+    presentWaiting();
 }
 
 void DownloadController::removePartialFiles(const Download& download)

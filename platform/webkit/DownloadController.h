@@ -2,6 +2,7 @@
 
 #include "platform/webkit/DownloadDisplay.h"
 
+#include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -46,6 +47,8 @@ public:
 
     // Stops every download still asking or running.
     void cancelAll();
+    // Stops the download whose transfer the display shows, and no other.
+    void stopShown();
     std::size_t running() const;
     // Whether a download that has not ended is being asked about or saved
     // under this file's name, or has not yet said what its name will be.
@@ -67,7 +70,16 @@ private:
     static void onFinished(WebKitDownload*, Download* download);
 
     void ask(std::function<void()> question);
-    void questionAnswered();
+    void questionAnswered(std::uint64_t number);
+    // Takes an ended download off the display; true when its question was open.
+    bool withdrawQuestion(Download& download);
+    void withdraw(Download& download);
+    // Shows a download's state unless the display is taken, by a question
+    // about another download or by another one still running; what could
+    // not be shown is shown once the display is free.
+    void present(Download& download, std::function<void()> show);
+    bool mayShow(const Download& download) const;
+    void presentWaiting();
     void answerSave(Download& download, SaveAnswer answer);
     void answerReplace(Download& download, ReplaceAnswer answer);
     void startSaving(Download& download, bool overwrite);
@@ -83,6 +95,9 @@ private:
     std::vector<std::shared_ptr<Download>> m_downloads;
     std::deque<std::function<void()>> m_questions;
     bool m_questionOpen { false };
+    std::uint64_t m_question { 0 }; // the number of the question asked last
+    std::weak_ptr<Download> m_asked; // whose question is open
+    std::weak_ptr<Download> m_shown; // whose state the display shows
 };
 
 } // namespace tvrn2

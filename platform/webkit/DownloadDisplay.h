@@ -36,6 +36,10 @@ public:
     virtual void showProgress(const DownloadProgress& progress) = 0;
     virtual void showFinished(const std::filesystem::path& file) = 0;
     virtual void showFailed(const std::string& fileName, const std::string& reason) = 0;
+    // Says, beside whatever is shown, that a second download of an address
+    // already being downloaded (as `fileName`) was not started.
+    virtual void showRefused(const std::string& fileName) = 0;
+    // Hides what is shown; an open question is withdrawn unanswered.
     virtual void dismiss() = 0;
 
 protected:

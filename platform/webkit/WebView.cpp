@@ -198,7 +198,7 @@ WebView::WebView(WebViewOptions options)
     auto folder = options.downloadFolder ? std::move(options.downloadFolder) : desktopDownloadFolder;
     m_downloads = std::make_unique<DownloadController>(m_view, m_context, *display, std::move(folder));
     if (m_bar)
-        m_bar->onStop = [this] { m_downloads->cancelAll(); };
+        m_bar->onStop = [this] { m_downloads->stopShown(); };
 
     m_scripts = std::make_unique<ScriptRunner>(m_view, bridgeWorld);
     m_document = std::make_unique<DocumentBridge>(*m_scripts);

@@ -14,8 +14,11 @@
 #include "tests/app/MainWindowFixture.h"
 #include "tests/app/WidgetInput.h"
 #include "tests/app/WindowScript.h"
+#include "tests/diagnostics/ProgramWindows.h"
 #include "tests/support/HttpTestServer.h"
+#include "tests/support/MainLoopWait.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/gtk/OwnDisplay.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -404,6 +407,112 @@ TEST_F(MainWindowFlowTest, VerdictsAreAboutTheBytesADownloadLeftUnderTheInstalle
                 EXPECT_EQ(server.requests(path), requestsBefore + 1);
             });
         run(script);
+        main.reset();
+    }
+}
+
+// Real pointer input on an X server of the test's own: a double click is
+// two real presses and releases, as the X server delivers them.
+class MainWindowRealInputTest : public MainWindowFlowTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(test::useOwnDisplay());
+        pointer.emplace(); // on the display just named
+        MainWindowFlowTest::SetUp();
+    }
+
+    // A real click in the middle of the control, through the X server.
+    void realClick(int control, int times = 1)
+    {
+        GtkWidget* target = widget(control);
+        GtkAllocation allocation;
+        gtk_widget_get_allocation(target, &allocation);
+        int x = 0;
+        int y = 0;
+        gdk_window_get_origin(gtk_widget_get_window(target), &x, &y);
+        if (!gtk_widget_get_has_window(target)) {
+            x += allocation.x;
+            y += allocation.y;
+        }
+        for (int n = 0; n < times; ++n)
+            pointer->clickAt(x + allocation.width / 2, y + allocation.height / 2);
+    }
+
+    DownloadController& transfers() { return web()->downloads(); }
+
+    std::optional<test::ProgramWindows> pointer;
+};
+
+TEST_F(MainWindowRealInputTest, OneClickOneDownloadAndStopStopsIt)
+{
+    std::string body(512 << 10, '\0');
+    generatedBytes(0, body.data(), body.size());
+    settings.target
+        = { "setup.exe", static_cast<std::int64_t>(body.size()), toUpperAscii(test::Md5::of(body)) };
+    const fs::path file = downloads / "setup.exe";
+
+    struct Case {
+        const char* what;
+        bool secondClickOnQuestion; // else the two clicks of a double click
+        const char* path; // each its own: a transfer let go stays let go
+    };
+    const Case cases[] = {
+        { "a double click", false, "/double/setup.exe" },
+        { "a second click on the question", true, "/second/setup.exe" },
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.what);
+        const std::string path = row.path;
+        settings.addresses.installer = server.url(path);
+        fs::remove_all(downloads);
+        fs::create_directories(downloads);
+        server.route(path,
+            test::HttpRoute {
+                .contentType = "application/octet-stream", .body = body, .holdAfter = body.size() / 4 });
+        make();
+        test::WindowScript script(window(), 20ms, 60s);
+        script.step(
+            "the home page", [&] { return showing(settings.addresses.homePage); },
+            [&] { realClick(MainWindow::OKBUTTON, row.secondClickOnQuestion ? 1 : 2); });
+        script.step(
+            "the save question", [&] { return askedToSave(); },
+            [&] {
+                if (row.secondClickOnQuestion)
+                    realClick(MainWindow::OKBUTTON);
+            });
+        if (row.secondClickOnQuestion) {
+            script.step(
+                "the word about the second click", [&] { return !web()->downloadBar()->note().empty(); },
+                [&] { EXPECT_TRUE(askedToSave()) << "the question stays"; });
+        }
+        script.act("Save", [&] {
+            EXPECT_EQ(transfers().running(), 1U);
+            pressSave();
+        });
+        script.step(
+            "a quarter saved",
+            [&] {
+                std::error_code ignored;
+                return offered(DownloadBar::Button::Stop)
+                    && fs::file_size(fs::path(file.string() + ".wkdownload"), ignored) >= body.size() / 4;
+            },
+            [&] {
+                EXPECT_EQ(transfers().running(), 1U);
+                web()->downloadBar()->press(DownloadBar::Button::Stop);
+            });
+        script.step(
+            "stopped", [&] { return transfers().running() == 0; },
+            [&] {
+                EXPECT_FALSE(web()->downloadBar()->shown());
+                EXPECT_EQ(text(MainWindow::VALIDSTRING), FileVerification::inProgressText);
+                test::clickWidget(widget(MainWindow::CANCELBUTTON));
+            });
+        script.closes("Cancel closes the window");
+        run(script);
+        EXPECT_TRUE(test::runUntil([&] { return downloadsEmpty(); }))
+            << "a stopped download left files behind";
+        server.release(path);
         main.reset();
     }
 }

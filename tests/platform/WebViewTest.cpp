@@ -539,6 +539,95 @@ TEST_F(WebViewTest, ExistingFileIsReplacedOnlyWhenTheUserSaysSo)
     EXPECT_FALSE(std::filesystem::exists(m_downloads.path() / "notes.txt")) << "the server's ../ was obeyed";
 }
 
+TEST_F(WebViewTest, EachButtonActsOnTheDownloadTheBarShows)
+{
+    const std::string first = binaryBody(256 * 1024);
+    // Half at once, the rest slowly once the test lets it go on.
+    server.route("/first.bin",
+        HttpRoute { .contentType = "application/octet-stream",
+            .body = first,
+            .chunkSize = 4 * 1024,
+            .chunkPause = 100ms,
+            .holdAfter = first.size() / 2 });
+    server.route("/second.bin",
+        HttpRoute { .contentType = "application/octet-stream",
+            .body = binaryBody(256 * 1024),
+            .holdAfter = 128 * 1024 });
+    DownloadBar& bar = *view->downloadBar();
+    auto partial = [&](const std::string& name) {
+        std::error_code ignored;
+        return std::filesystem::file_size(saved(name + ".wkdownload"), ignored);
+    };
+
+    view->load(server.url("/first.bin"));
+    ASSERT_TRUE(waitForQuestion(DownloadBar::Button::Save));
+    bar.press(DownloadBar::Button::Save);
+    ASSERT_TRUE(runUntil([&] { return partial("first.bin") >= first.size() / 2; }));
+    ASSERT_TRUE(waitForQuestion(DownloadBar::Button::Stop));
+
+    // A second download asks while the first runs on: the first one's
+    // progress must not take the question's place.
+    view->load(server.url("/second.bin"));
+    ASSERT_TRUE(runUntil([&] { return bar.text().find("second.bin") != std::string::npos; })) << bar.text();
+    const std::uintmax_t before = partial("first.bin");
+    server.release("/first.bin");
+    // Until the first download has moved on, or ended.
+    ASSERT_TRUE(runUntil([&] {
+        return partial("first.bin") > before || !std::filesystem::exists(saved("first.bin.wkdownload"));
+    }));
+    EXPECT_NE(bar.text().find("second.bin"), std::string::npos) << bar.text();
+    EXPECT_EQ(bar.buttons(), (std::vector { DownloadBar::Button::Save, DownloadBar::Button::Cancel }));
+
+    // Stop stops the download it shows, and only that one.
+    bar.press(DownloadBar::Button::Save);
+    ASSERT_TRUE(runUntil([&] {
+        return bar.text().find("Saving \u201csecond.bin\u201d") != std::string::npos
+            && partial("second.bin") > 0;
+    })) << bar.text();
+    bar.press(DownloadBar::Button::Stop);
+    ASSERT_TRUE(waitForDownload(Kind::Cancelled));
+    EXPECT_TRUE(runUntil([&] {
+        return !std::filesystem::exists(saved("second.bin"))
+            && !std::filesystem::exists(saved("second.bin.wkdownload"));
+    }));
+    ASSERT_TRUE(waitForDownload(Kind::Finished)) << "the first download was stopped too";
+    EXPECT_TRUE(test::TempDir::read(saved("first.bin")) == first);
+    EXPECT_EQ(std::count(downloadEvents.begin(), downloadEvents.end(), Kind::Cancelled), 1);
+    EXPECT_TRUE(runUntil([&] {
+        return bar.text().find("\u201cfirst.bin\u201d was saved") != std::string::npos;
+    })) << bar.text();
+    server.release("/second.bin");
+}
+
+TEST_F(WebViewTest, ASecondDownloadOfTheSameAddressIsRefusedAndTheBarSaysSo)
+{
+    const std::string body = binaryBody(64 * 1024);
+    server.route("/setup.exe", HttpRoute { .contentType = "application/octet-stream", .body = body });
+    DownloadBar& bar = *view->downloadBar();
+    view->load(server.url("/setup.exe"));
+    ASSERT_TRUE(waitForQuestion(DownloadBar::Button::Save));
+    const std::string question = bar.text();
+
+    view->load(server.url("/setup.exe"));
+    ASSERT_TRUE(waitForDownload(Kind::Cancelled));
+    EXPECT_EQ(downloadEvents, (std::vector<Kind> { Kind::Started, Kind::Started, Kind::Cancelled }));
+    EXPECT_EQ(server.requests("/setup.exe"), 2);
+    EXPECT_EQ(view->downloads().running(), 1U);
+    // The first download's question stays, with a word about the second.
+    EXPECT_TRUE(bar.shown());
+    EXPECT_EQ(bar.text(), question);
+    EXPECT_EQ(bar.buttons(), (std::vector { DownloadBar::Button::Save, DownloadBar::Button::Cancel }));
+    EXPECT_NE(bar.note().find("\u201csetup.exe\u201d from the same address is already under way"),
+        std::string::npos)
+        << bar.note();
+
+    bar.press(DownloadBar::Button::Save);
+    ASSERT_TRUE(waitForDownload(Kind::Finished));
+    EXPECT_TRUE(test::TempDir::read(saved("setup.exe")) == body);
+    EXPECT_EQ(bar.note(), "");
+    EXPECT_EQ(view->downloads().running(), 0U);
+}
+
 TEST_F(WebViewTest, OutlivesTheWindowItWasShownIn)
 {
     // Windows close before their browser objects let go of the view.
