@@ -6,6 +6,7 @@
 #include "platform/RecordFile.h"
 #include "platform/Registry.h"
 #include "platform/TextCase.h"
+#include "platform/UserPaths.h"
 
 namespace tvrn2 {
 namespace {
@@ -30,6 +31,9 @@ std::string FileVerification::watchedPath()
     // The download directory is read afresh every time; one "/" is always
     // inserted, which a directory ending in "/" survives.
     std::string directory = m_registry.GetStringValue(HKEY_CURRENT_USER, downloadKey, downloadValue);
+    // Written as people write folders ("~/Installers", "dl"): the folder
+    // the browser saves into, whatever the working folder.
+    directory = userFolder(clip(directory)).string();
     return std::string(clip(directory + "/" + m_target.fileName));
 }
 

@@ -2,6 +2,7 @@
 
 #include "browser_host/FeMaster.h"
 #include "platform/TextCase.h"
+#include "platform/UserPaths.h"
 #include "platform/Window.h"
 
 #include <map>
@@ -35,8 +36,8 @@ std::intptr_t nextReference = 0x10000;
 std::filesystem::path registryDownloadFolder()
 {
     FeMaster reader;
-    return reader.GetRegistryValue(
-        "HKEY_CURRENT_USER", "Software\\Microsoft\\Internet Explorer", "Download Directory");
+    return userFolder(reader.GetRegistryValue(
+        "HKEY_CURRENT_USER", "Software\\Microsoft\\Internet Explorer", "Download Directory"));
 }
 
 } // namespace

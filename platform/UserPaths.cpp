@@ -1,5 +1,8 @@
 #include "platform/UserPaths.h"
 
+#include <cstdlib>
+#include <glib.h>
+#include <string>
 #include <system_error>
 
 namespace tvrn2 {
@@ -12,7 +15,25 @@ std::filesystem::path comparable(const std::filesystem::path& path)
     return error ? path.lexically_normal() : resolved.lexically_normal();
 }
 
+std::filesystem::path homeFolder()
+{
+    const char* home = std::getenv("HOME");
+    return home && *home ? home : g_get_home_dir();
+}
+
 } // namespace
+
+std::filesystem::path userFolder(std::string_view written)
+{
+    if (written.empty())
+        return {};
+    if (written == "~")
+        return homeFolder();
+    if (written.substr(0, 2) == "~/")
+        return homeFolder() / std::string(written.substr(2));
+    std::filesystem::path path { std::string(written) };
+    return path.is_absolute() ? path : homeFolder() / path;
+}
 
 bool samePath(const std::filesystem::path& a, const std::filesystem::path& b)
 {

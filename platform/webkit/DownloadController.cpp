@@ -199,6 +199,14 @@ int DownloadController::onDecideDestination(WebKitDownload*, const char* suggest
         }
         DownloadOffer offer { download->fileName, self.m_folder(), download->uri,
             contentLength(download->download.get()) };
+        if (!offer.folder.is_absolute()) {
+            // No folder set: a relative one would land wherever the program
+            // happens to run, and the engine takes none.
+            self.fail(*download, "no download folder is set");
+            webkit_download_cancel(download->download.get());
+            self.questionAnswered(self.m_question);
+            return;
+        }
         download->target = offer.folder / download->fileName;
         self.m_asked = self.m_shown = weak;
         // Downloads die only with their controller: a lost one means no controller to tell.

@@ -7,6 +7,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
 #include "platform/TextCase.h"
+#include "platform/UserPaths.h"
 #include "platform/gtk/GtkBackend.h"
 #include "platform/gtk/GtkWindowView.h"
 #include "platform/gtk/WindowPicture.h"
@@ -21,6 +22,7 @@
 #include "tests/support/gtk/OwnDisplay.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <gmock/gmock.h>
@@ -408,6 +410,88 @@ TEST_F(MainWindowFlowTest, VerdictsAreAboutTheBytesADownloadLeftUnderTheInstalle
             });
         run(script);
         main.reset();
+    }
+}
+
+// The download directory as people write it: the browser saves where the
+// watch looks, never below the working folder, and a folder it cannot use
+// is said in the bar.
+TEST_F(MainWindowFlowTest, ADownloadFolderWrittenAsPeopleWriteIt)
+{
+    const std::string path = "/files/setup.exe";
+    std::string body(64 << 10, '\0');
+    generatedBytes(0, body.data(), body.size());
+    server.route(path, test::HttpRoute { .contentType = "application/octet-stream", .body = body });
+    settings.addresses.installer = server.url(path);
+    settings.target
+        = { "setup.exe", static_cast<std::int64_t>(body.size()), toUpperAscii(test::Md5::of(body)) };
+    const fs::path home = dir / "home";
+    const fs::path work = dir / "work";
+    fs::create_directories(home);
+    fs::create_directories(work);
+    test::ScopedEnv homeVariable { "HOME", home.string() };
+    struct WorkingFolder {
+        fs::path before = fs::current_path();
+        explicit WorkingFolder(const fs::path& folder) { fs::current_path(folder); }
+        ~WorkingFolder() { fs::current_path(before); }
+    } inWork(work);
+
+    struct Case {
+        const char* written;
+        fs::path folder; // empty: no folder the browser can use
+    };
+    const Case cases[] = {
+        { "~/Installers", home / "Installers" },
+        { "dl", home / "dl" },
+        { "~", home },
+        { "", {} },
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.written);
+        HKEY key = 0;
+        ASSERT_EQ(
+            regCreateKeyEx(HKEY_CURRENT_USER, FileVerification::downloadKey, 0, KEY_WRITE, &key, nullptr),
+            ERROR_SUCCESS);
+        regSetValueEx(key, FileVerification::downloadValue, 1,
+            reinterpret_cast<const std::uint8_t*>(row.written),
+            static_cast<std::uint32_t>(std::strlen(row.written) + 1));
+        regCloseKey(key);
+        filePath = "";
+        make();
+        test::WindowScript script(window(), 20ms, 60s);
+        script.step(
+            "the home page", [&] { return showing(settings.addresses.homePage); },
+            [&] { test::clickWidget(widget(MainWindow::OKBUTTON)); });
+        if (row.folder.empty()) {
+            script.step(
+                "the bar says why", [&] { return offered(DownloadBar::Button::Close); },
+                [&] {
+                    EXPECT_EQ(web()->downloadBar()->text(),
+                        "\u201csetup.exe\u201d could not be saved: no download folder is set");
+                    EXPECT_EQ(web()->downloads().running(), 0U);
+                });
+        } else {
+            script.step(
+                "the save question", [&] { return askedToSave(); },
+                [&] {
+                    EXPECT_NE(web()->downloadBar()->text().find(" in " + row.folder.string() + "?"),
+                        std::string::npos)
+                        << web()->downloadBar()->text();
+                    pressSave();
+                });
+            script.step(
+                "the verdict", [&] { return window().timer() == 0; },
+                [&] {
+                    EXPECT_EQ(text(MainWindow::VALIDSTRING), FileVerification::validText);
+                    EXPECT_TRUE(samePath(screen(MainWindow::CSFILEPATH), row.folder / "setup.exe"))
+                        << screen(MainWindow::CSFILEPATH);
+                    EXPECT_TRUE(test::TempDir::read(row.folder / "setup.exe") == body);
+                });
+        }
+        run(script);
+        main.reset();
+        EXPECT_TRUE(fs::is_empty(work)) << "something was made below the working folder";
+        fs::remove(row.folder / "setup.exe");
     }
 }
 
