@@ -30,7 +30,9 @@ std::string FileVerification::watchedPath()
 {
     // The download directory is read afresh every time; one "/" is always
     // inserted, which a directory ending in "/" survives.
-    std::string directory = m_registry.GetStringValue(HKEY_CURRENT_USER, downloadKey, downloadValue);
+    // Whole: ?CSFILEPATH shows what fits, the files are touched by the whole path.
+    std::string directory = m_registry.GetStringValue(
+        HKEY_CURRENT_USER, downloadKey, downloadValue, RegistryReader::Length::Whole);
     // Written as people write folders ("~/Installers", "dl"): the folder
     // the browser saves into, whatever the working folder.
     directory = userFolder(clip(directory)).string();
@@ -39,12 +41,13 @@ std::string FileVerification::watchedPath()
 
 FileVerification::Outcome FileVerification::OnTimer()
 {
-    m_filePath = watchedPath();
+    m_path = watchedPath();
+    m_filePath = m_path;
 
     // Unknown until the file is there and open: no size matches it, not even
     // that of an empty target.
     std::int64_t size = -1;
-    const std::string path = m_filePath.clipped();
+    const std::string& path = m_path;
     if (downloadUnderWay && downloadUnderWay(path))
         return Outcome::Waiting;
     // Only a regular file can be the installer; a folder, a named pipe or a
@@ -67,7 +70,7 @@ FileVerification::Outcome FileVerification::OnTimer()
 
 FileVerification::Outcome FileVerification::check()
 {
-    const std::string path = m_filePath.clipped();
+    const std::string& path = m_path;
     m_view.showFilePath(path);
     m_view.setWaitCursor(true);
     m_view.showValidString(checkingText);

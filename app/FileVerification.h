@@ -70,7 +70,8 @@ private:
     void stop(const std::string& text);
 
     RegistryReader& m_registry;
-    CString<256>& m_filePath;
+    CString<256>& m_filePath; // what the window shows of the path
+    std::string m_path; // the whole path, for every file operation
     VerificationView& m_view;
     VerificationTarget m_target;
     PaddedString<32> m_checksum;

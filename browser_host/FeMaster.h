@@ -34,6 +34,12 @@ public:
     // reports the level in force with one forced trace line.
     void FeDebug();
 
+    // The whole text of a registry value, trailing blanks removed; the value
+    // GetRegistryValue answers is its first 255 characters. A path read for
+    // a file operation must not be cut.
+    static std::string wholeRegistryValue(
+        std::string_view hive, std::string_view key, std::string_view valueName);
+
     virtual void NormalisePath(); // 1
     virtual std::string GetRegistryValue(std::string_view hive, std::string_view key,
         std::string_view valueName); // 2

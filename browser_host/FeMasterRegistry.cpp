@@ -58,6 +58,15 @@ std::string textOfValue(std::uint32_t type, std::string_view bytes)
 std::string FeMaster::GetRegistryValue(
     std::string_view hive, std::string_view key, std::string_view valueName)
 {
+    // A longer value is cut to the result's length rather than lost.
+    std::string text = wholeRegistryValue(hive, key, valueName);
+    text.resize(std::min<std::size_t>(text.size(), valueBufferSize));
+    return std::string(clip(text));
+}
+
+std::string FeMaster::wholeRegistryValue(
+    std::string_view hive, std::string_view key, std::string_view valueName)
+{
     OpenKey open;
     if (regOpenKeyEx(
             hiveFromName(hive), key.substr(0, std::min(key.size(), maxKeyPath)), 0, KEY_READ, open.out())
@@ -69,7 +78,6 @@ std::string FeMaster::GetRegistryValue(
     std::uint32_t size = valueBufferSize;
     auto status = regQueryValueEx(open.get(), valueName, &type, buffer.data(), &size);
     if (status == ERROR_MORE_DATA) {
-        // A longer value is cut to the result's length rather than lost.
         buffer.resize(size);
         status = regQueryValueEx(open.get(), valueName, &type, buffer.data(), &size);
     }
@@ -77,7 +85,6 @@ std::string FeMaster::GetRegistryValue(
         return {};
 
     auto text = textOfValue(type, std::string_view(reinterpret_cast<const char*>(buffer.data()), size));
-    text.resize(std::min<std::size_t>(text.size(), valueBufferSize));
     return std::string(clip(text));
 }
 

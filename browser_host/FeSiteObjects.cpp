@@ -35,8 +35,8 @@ std::intptr_t nextReference = 0x10000;
 // The download folder of every hosted browser, read when each download starts.
 std::filesystem::path registryDownloadFolder()
 {
-    FeMaster reader;
-    return userFolder(reader.GetRegistryValue(
+    // Whole: a folder cut at 255 characters would be another folder.
+    return userFolder(FeMaster::wholeRegistryValue(
         "HKEY_CURRENT_USER", "Software\\Microsoft\\Internet Explorer", "Download Directory"));
 }
 

@@ -40,7 +40,8 @@ void RegistryReader::Kill()
     m_valueNames.reset();
 }
 
-std::string RegistryReader::GetStringValue(HKEY root, std::string_view keyPath, std::string_view valueName)
+std::string RegistryReader::GetStringValue(
+    HKEY root, std::string_view keyPath, std::string_view valueName, Length length)
 {
     HKEY handle = 0;
     if (std::int32_t code = regOpenKeyEx(root, keyPath, 0, KEY_READ, &handle); code != ERROR_SUCCESS)
@@ -81,7 +82,8 @@ std::string RegistryReader::GetStringValue(HKEY root, std::string_view keyPath, 
             std::string_view text(
                 reinterpret_cast<const char*>(data.data()), std::min<std::size_t>(dataSize, data.size()));
             text = text.substr(0, text.find('\0'));
-            text = text.substr(0, std::min<std::size_t>(text.size(), 255));
+            if (length == Length::Field)
+                text = text.substr(0, std::min<std::size_t>(text.size(), 255));
             return std::string(clip(text));
         }
         ++index;

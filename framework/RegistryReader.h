@@ -25,10 +25,16 @@ public:
     void Init();
     void Kill();
 
+    // How much of a value's text a read answers: what the 255-character
+    // result holds, or all of it, for a path a file operation will use.
+    enum class Length { Field, Whole };
+
     // The data of the value whose name matches (ignoring case and trailing
-    // blanks), trailing blanks removed and cut to 255 characters; empty when
-    // the key has no such value or cannot be read.
-    std::string GetStringValue(HKEY root, std::string_view keyPath, std::string_view valueName);
+    // blanks), trailing blanks removed and cut to 255 characters (unless the
+    // whole text is asked for); empty when the key has no such value or
+    // cannot be read.
+    std::string GetStringValue(
+        HKEY root, std::string_view keyPath, std::string_view valueName, Length length = Length::Field);
 
     // The names of the values the last read walked past, in the key's order.
     const std::vector<std::string>* valueNames() const { return m_valueNames.get(); }

@@ -495,6 +495,61 @@ TEST_F(MainWindowFlowTest, ADownloadFolderWrittenAsPeopleWriteIt)
     }
 }
 
+// Paths past what ?CSFILEPATH holds: the window shows the first 255
+// characters, the browser saves and the watch looks by the whole path.
+TEST_F(MainWindowFlowTest, LongDownloadFoldersAreNeverCut)
+{
+    const std::string path = "/files/setup.exe";
+    std::string body(64 << 10, '\0');
+    generatedBytes(0, body.data(), body.size());
+    server.route(path, test::HttpRoute { .contentType = "application/octet-stream", .body = body });
+    settings.addresses.installer = server.url(path);
+    settings.target
+        = { "setup.exe", static_cast<std::int64_t>(body.size()), toUpperAscii(test::Md5::of(body)) };
+
+    // Folders of the given length in all, from names of at most 200 characters.
+    auto folderOfLength = [&](std::size_t length) {
+        fs::path folder = dir / "long";
+        for (char c = 'a'; folder.string().size() < length; ++c) {
+            const std::size_t left = length - folder.string().size() - 1;
+            folder /= std::string(std::min<std::size_t>(left, 200), c);
+        }
+        return folder;
+    };
+    for (std::size_t length : { 240, 255, 267, 600 }) {
+        const fs::path folder = folderOfLength(length);
+        SCOPED_TRACE(folder.string().size());
+        ASSERT_EQ(folder.string().size(), length);
+        test::storeDownloadDirectory(folder);
+        const fs::path file = folder / "setup.exe";
+        filePath = "";
+        make();
+        test::WindowScript script(window(), 20ms, 60s);
+        script.step(
+            "the home page", [&] { return showing(settings.addresses.homePage); },
+            [&] { test::clickWidget(widget(MainWindow::OKBUTTON)); });
+        script.step(
+            "the save question", [&] { return askedToSave(); }, [&] { pressSave(); });
+        script.step(
+            "the verdict", [&] { return window().timer() == 0; },
+            [&] {
+                EXPECT_EQ(text(MainWindow::VALIDSTRING), FileVerification::validText);
+                EXPECT_TRUE(test::TempDir::read(file) == body);
+                EXPECT_EQ(screen(MainWindow::CSFILEPATH), file.string().substr(0, 255));
+            });
+        run(script);
+        main.reset();
+        // Nothing beside the folder, as a cut path would have made.
+        std::vector<fs::path> made;
+        for (const auto& entry : fs::recursive_directory_iterator(dir / "long")) {
+            if (entry.is_regular_file())
+                made.push_back(entry.path());
+        }
+        EXPECT_EQ(made, std::vector<fs::path> { file });
+        fs::remove_all(dir / "long");
+    }
+}
+
 // Real pointer input on an X server of the test's own: a double click is
 // two real presses and releases, as the X server delivers them.
 class MainWindowRealInputTest : public MainWindowFlowTest {
