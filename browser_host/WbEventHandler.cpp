@@ -104,7 +104,6 @@ bool WbEventHandler::connect(WebView& view)
         m_viewHandlers.push_back(g_signal_connect(m_view, signal, callback, this));
     };
     on("load-changed", G_CALLBACK(onLoadChanged));
-    on("load-failed", G_CALLBACK(onLoadFailed));
     on("notify::title", G_CALLBACK(onTitle));
     on("notify::estimated-load-progress", G_CALLBACK(onProgress));
     on("mouse-target-changed", G_CALLBACK(onMouseTarget));
@@ -115,6 +114,13 @@ bool WbEventHandler::connect(WebView& view)
     m_context = webkit_web_view_get_context(m_view);
     m_downloadHandler = g_signal_connect(m_context, "download-started", G_CALLBACK(onDownloadStarted), this);
 
+    // A load the user stopped, or one that became a download, did not fail.
+    view.onLoadEndedWithoutPage = [this](const std::string&, WebView::LoadEnd how) {
+        if (how == WebView::LoadEnd::BecameDownload)
+            m_becameDownload = true;
+        else if (how == WebView::LoadEnd::Failed && !m_becameDownload)
+            Invoke(BrowserEvent::NavigateError, {});
+    };
     view.onNavigationRequest = [this](const std::string& uri, bool newWindow) {
         std::int32_t action = newWindow
             ? Invoke(BrowserEvent::NewWindow2, {})
@@ -135,6 +141,7 @@ bool WbEventHandler::disconnect()
     g_signal_handler_disconnect(m_history, m_historyHandler);
     g_signal_handler_disconnect(m_context, m_downloadHandler);
     m_webView->onNavigationRequest = nullptr;
+    m_webView->onLoadEndedWithoutPage = nullptr;
     g_object_remove_weak_pointer(G_OBJECT(m_view), reinterpret_cast<gpointer*>(&m_view));
     m_view = nullptr;
     m_webView = nullptr;
@@ -227,21 +234,6 @@ void WbEventHandler::onLoadChanged(WebKitWebView*, int event, WbEventHandler* se
     case WEBKIT_LOAD_REDIRECTED:
         break;
     }
-}
-
-int WbEventHandler::onLoadFailed(WebKitWebView*, int, const char*, void* errorPointer, WbEventHandler* self)
-{
-    // A load the user stopped, or one that became a download, did not fail.
-    auto* error = static_cast<GError*>(errorPointer);
-    if (error
-        && g_error_matches(
-            error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE))
-        self->m_becameDownload = true;
-    bool stopped = self->m_becameDownload
-        || (error && g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED));
-    if (!stopped)
-        self->Invoke(BrowserEvent::NavigateError, {});
-    return FALSE;
 }
 
 void WbEventHandler::onTitle(WebKitWebView* view, void*, WbEventHandler* self)

@@ -62,7 +62,6 @@ public:
 
 private:
     static void onLoadChanged(WebKitWebView*, int event, WbEventHandler* self);
-    static int onLoadFailed(WebKitWebView*, int event, const char* uri, void* error, WbEventHandler* self);
     static void onTitle(WebKitWebView*, void*, WbEventHandler* self);
     static void onProgress(WebKitWebView*, void*, WbEventHandler* self);
     static void onMouseTarget(WebKitWebView*, void* hit, unsigned modifiers, WbEventHandler* self);

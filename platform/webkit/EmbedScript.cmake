@@ -1,5 +1,5 @@
-# cmake -DINPUT=<file.js> -DOUTPUT=<header> -DNAME=<constant> -P EmbedScript.cmake
-# Writes a header holding the script as one string constant.
+# cmake -DINPUT=<file> -DOUTPUT=<header> -DNAME=<constant> -P EmbedScript.cmake
+# Writes a header holding the file (a script, a page) as one string constant.
 file(READ "${INPUT}" content)
 string(FIND "${content}" ")tvrn2js\"" clash)
 if(NOT clash EQUAL -1)

@@ -1,8 +1,11 @@
 #include "platform/webkit/WebView.h"
 
 #include "platform/GObjectPtr.h"
+#include "platform/webkit/ErrorPage.h"
 
 #include <webkit2/webkit2.h>
+#include <string_view>
+#include <utility>
 #if defined(__SANITIZE_ADDRESS__)
 #define TVRN2_LEAK_CHECKED 1
 #elif defined(__has_feature)
@@ -557,13 +560,28 @@ int WebView::onLoadFailedSignal(WebKitWebView*, int, const char* uri, void* erro
     // Failed, cancelled or turned into a download: over either way.
     if (self->endsPending(uri))
         self->m_pending.reset();
+    std::string address = uri ? uri : "";
     // A response turned into a download ends the page load this way; it is no failure.
     if (g_error_matches(
-            error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE))
+            error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE)) {
+        if (self->onLoadEndedWithoutPage)
+            self->onLoadEndedWithoutPage(address, LoadEnd::BecameDownload);
         return FALSE;
+    }
+    bool stopped = g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED);
+    if (self->onLoadEndedWithoutPage)
+        self->onLoadEndedWithoutPage(address, stopped ? LoadEnd::Stopped : LoadEnd::Failed);
     if (self->onLoadFailed)
-        self->onLoadFailed(uri ? uri : "", error && error->message ? error->message : "");
-    return FALSE; // WebKit shows its error page
+        self->onLoadFailed(address, error && error->message ? error->message : "");
+    // A stopped load shows nothing; any other failure shows our page in place
+    // of the engine's one bare line. This handler ends the signal, so every
+    // listener hears of the failure through the hooks above.
+    if (!uri || !error || stopped
+        || g_error_matches(error, WEBKIT_PLUGIN_ERROR, WEBKIT_PLUGIN_ERROR_WILL_HANDLE_LOAD))
+        return FALSE;
+    self->m_failedUri = uri;
+    webkit_web_view_load_alternate_html(self->m_view, errorPageHtml(uri, error).c_str(), uri, nullptr);
+    return TRUE;
 }
 
 int WebView::onDecidePolicy(WebKitWebView* view, void* decisionPointer, int type, WebView* self)
@@ -574,6 +592,14 @@ int WebView::onDecidePolicy(WebKitWebView* view, void* decisionPointer, int type
         WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
             WEBKIT_NAVIGATION_POLICY_DECISION(decision));
         const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+        // The error page's Try Again: the host loads the failed address again,
+        // which a page may not do for every kind of address.
+        if (uri && std::string_view(uri) == errorPageRetryUri) {
+            webkit_policy_decision_ignore(decision);
+            if (!self->m_failedUri.empty())
+                self->load(std::exchange(self->m_failedUri, {}));
+            return TRUE;
+        }
         if (self->isPending(uri) && self->m_pending->stopped) {
             self->m_pending.reset();
             webkit_policy_decision_ignore(decision);

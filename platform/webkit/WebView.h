@@ -116,6 +116,10 @@ public:
 
     std::function<void(LoadStage, const std::string& uri)> onLoadChanged;
     std::function<void(const std::string& uri, const std::string& message)> onLoadFailed;
+    // Every load that ended without its page, and how: failed (the error
+    // page follows), stopped, or turned into a download.
+    enum class LoadEnd { Failed, Stopped, BecameDownload };
+    std::function<void(const std::string& uri, LoadEnd how)> onLoadEndedWithoutPage;
     std::function<void(unsigned matches)> onFindResult;
     std::function<void(bool ok, const std::string& message)> onPrintDone;
     std::function<void(bool ok, const std::string& message)> onSaveDone;
@@ -164,6 +168,8 @@ private:
         const void* historyItem { nullptr };
     };
     std::optional<PendingNavigation> m_pending;
+    // The address the error page stands for: its Try Again loads it again.
+    std::string m_failedUri;
     void navigationAccepted(const void* historyItem = nullptr);
     bool isPending(const char* uri) const;
     // Whether the engine's report about `uri` ends the pending navigation.

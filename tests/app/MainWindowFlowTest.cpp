@@ -550,6 +550,77 @@ TEST_F(MainWindowFlowTest, LongDownloadFoldersAreNeverCut)
     }
 }
 
+// Every message of the download bar fits the fixed-size window: long texts
+// wrap or are cut short with the whole text in the tooltip, and every
+// button stays inside.
+TEST_F(MainWindowFlowTest, NoMessageOfTheDownloadBarWidensTheWindow)
+{
+    const std::string name = std::string(200, 'n') + ".exe";
+    const fs::path folder = fs::path("/") / std::string(120, 'f') / std::string(140, 'g');
+    const std::string reason = "Error opening file " + (folder / name).string() + ": Permission denied";
+    const DownloadOffer offer { name, folder, "http://127.0.0.1/" + std::string(300, 'u'), 278927592 };
+    const std::pair<const char*, std::function<void(DownloadBar&)>> messages[] = {
+        { "save question", [&](DownloadBar& bar) { bar.askSave(offer, [](SaveAnswer) {}); } },
+        { "replace question", [&](DownloadBar& bar) { bar.askReplace(offer, [](ReplaceAnswer) {}); } },
+        { "progress",
+            [&](DownloadBar& bar) {
+                bar.showProgress({ name, 123456789, 278927592, 1e7 });
+            } },
+        { "saved", [&](DownloadBar& bar) { bar.showFinished(folder / name); } },
+        { "failed", [&](DownloadBar& bar) { bar.showFailed(name, reason); } },
+        { "refused",
+            [&](DownloadBar& bar) {
+                bar.askSave(offer, [](SaveAnswer) {});
+                bar.showRefused(name);
+            } },
+    };
+    make();
+    GtkWidget* toplevel = nullptr;
+    int width = 0;
+    std::size_t next = 0;
+    int polls = 0;
+    test::WindowScript script(window(), 20ms, 60s);
+    script.step(
+        "the home page", [&] { return showing(settings.addresses.homePage); },
+        [&] {
+            toplevel = GTK_WIDGET(view().toplevel());
+            width = gtk_widget_get_allocated_width(toplevel);
+        });
+    for (std::size_t n = 0; n < std::size(messages); ++n) {
+        script.act(messages[n].first, [&, n] {
+            web()->downloadBar()->dismiss();
+            messages[n].second(*web()->downloadBar());
+            next = n;
+            polls = 0;
+        });
+        script.step(
+            std::string(messages[n].first) + " laid out",
+            [&] {
+                GtkWidget* info = gtk_bin_get_child(GTK_BIN(web()->downloadBar()->widget()));
+                return gtk_widget_get_mapped(info) && ++polls > 10;
+            },
+            [&] {
+                SCOPED_TRACE(messages[next].first);
+                EXPECT_EQ(gtk_widget_get_allocated_width(toplevel), width);
+                GtkWidget* info = gtk_bin_get_child(GTK_BIN(web()->downloadBar()->widget()));
+                GtkWidget* area = gtk_info_bar_get_action_area(GTK_INFO_BAR(info));
+                GList* children = gtk_container_get_children(GTK_CONTAINER(area));
+                for (GList* at = children; at; at = at->next) {
+                    GtkWidget* button = GTK_WIDGET(at->data);
+                    if (!gtk_widget_get_visible(button))
+                        continue;
+                    int x = 0;
+                    int y = 0;
+                    ASSERT_TRUE(gtk_widget_translate_coordinates(button, toplevel, 0, 0, &x, &y));
+                    EXPECT_LE(x + gtk_widget_get_allocated_width(button), width)
+                        << gtk_button_get_label(GTK_BUTTON(button));
+                }
+                g_list_free(children);
+            });
+    }
+    run(script);
+}
+
 // Real pointer input on an X server of the test's own: a double click is
 // two real presses and releases, as the X server delivers them.
 class MainWindowRealInputTest : public MainWindowFlowTest {
@@ -656,7 +727,7 @@ TEST_F(MainWindowRealInputTest, OneClickOneDownloadAndStopStopsIt)
     }
 }
 
-TEST_F(MainWindowFlowTest, UnreachableHostsShowTheBrowsersErrorPagesAndTheWindowKeepsWorking)
+TEST_F(MainWindowFlowTest, UnreachableHostsShowErrorPagesAndTheWindowKeepsWorking)
 {
     settings.addresses.homePage = test::HttpTestServer::closedUrl("/tvrn2tavrin.htm");
     settings.addresses.installer = test::HttpTestServer::closedUrl(installerPath);
@@ -668,7 +739,8 @@ TEST_F(MainWindowFlowTest, UnreachableHostsShowTheBrowsersErrorPagesAndTheWindow
             "the home page's error page",
             [&] { return showing(settings.addresses.homePage) && !pageText().empty(); },
             [&] {
-                EXPECT_THAT(pageText(), testing::HasSubstr("Connection refused"));
+                EXPECT_THAT(pageText(), testing::HasSubstr("The connection was refused"));
+                EXPECT_THAT(pageText(), testing::HasSubstr(settings.addresses.homePage));
                 EXPECT_EQ(screen(MainWindow::FEPATH), settings.addresses.homePage);
                 EXPECT_EQ(text(MainWindow::VALIDSTRING), "** File Not Tested **");
                 EXPECT_EQ(window().timer(), 0);
@@ -679,7 +751,7 @@ TEST_F(MainWindowFlowTest, UnreachableHostsShowTheBrowsersErrorPagesAndTheWindow
             "the installer's error page",
             [&] { return showing(settings.addresses.installer) && !pageText().empty(); },
             [&] {
-                EXPECT_THAT(pageText(), testing::HasSubstr("Connection refused"));
+                EXPECT_THAT(pageText(), testing::HasSubstr("The connection was refused"));
                 EXPECT_FALSE(askedToSave());
                 EXPECT_EQ(text(MainWindow::VALIDSTRING), "*** Download in Progress ***");
                 EXPECT_EQ(window().timer(), settings.watchPeriod);

@@ -161,6 +161,39 @@ TEST_F(WebViewTest, ReportsLoadFailures)
     EXPECT_FALSE(message.empty());
 }
 
+TEST_F(WebViewTest, AFailedLoadShowsAPageThatSaysWhatFailedAndTriesAgain)
+{
+    std::vector<std::string> failed;
+    view->onLoadFailed = [&](const std::string& uri, const std::string&) { failed.push_back(uri); };
+    int freePort = [] {
+        test::HttpTestServer scratch;
+        return scratch.port();
+    }();
+    const std::string missing = "file://" + (m_downloads.path() / "page.htm").string();
+    struct Case {
+        std::string address;
+        const char* title;
+    };
+    for (const Case& c : { Case { "http://127.0.0.1:" + std::to_string(freePort) + "/", "The connection was refused" },
+             Case { "http://no-such-host.invalid/", "The site cannot be reached" },
+             Case { "tvrn2-unknown-scheme:page", "The address is not understood" },
+             Case { missing, "The file was not found" } }) {
+        SCOPED_TRACE(c.address);
+        failed.clear();
+        view->load(c.address);
+        ASSERT_TRUE(runUntil([&] { return !failed.empty() && view->title() == c.title; })) << view->title();
+        EXPECT_EQ(failed, std::vector<std::string> { c.address });
+        EXPECT_EQ(eval("document.querySelector('.address').textContent").text(), c.address);
+        EXPECT_EQ(eval("document.getElementById('try-again').textContent").text(), "Try Again");
+    }
+
+    // Once the file is there, Try Again shows it.
+    m_downloads.write("page.htm", "<title>Found</title><p>here</p>");
+    eval("document.getElementById('try-again').click()");
+    ASSERT_TRUE(runUntil([&] { return view->title() == "Found"; })) << view->title();
+    EXPECT_EQ(view->uri(), missing);
+}
+
 TEST_F(WebViewTest, BridgeReadsAndWritesFormFieldsByHandle)
 {
     server.route("/form",
