@@ -51,6 +51,8 @@ DownloadBar::DownloadBar()
     gtk_label_set_xalign(GTK_LABEL(m_note), 0);
     gtk_label_set_line_wrap(GTK_LABEL(m_note), TRUE);
     gtk_label_set_line_wrap_mode(GTK_LABEL(m_note), PANGO_WRAP_WORD_CHAR);
+    gtk_label_set_lines(GTK_LABEL(m_note), 3);
+    gtk_label_set_ellipsize(GTK_LABEL(m_note), PANGO_ELLIPSIZE_MIDDLE);
     gtk_label_set_max_width_chars(GTK_LABEL(m_note), 60);
     gtk_box_pack_start(GTK_BOX(column), m_note, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(column), m_progress, FALSE, FALSE, 0);
@@ -67,6 +69,11 @@ DownloadBar::DownloadBar()
         GtkWidget* widget = gtk_info_bar_add_button(GTK_INFO_BAR(m_bar), label, static_cast<int>(button));
         m_buttons.emplace_back(button, GTK_WIDGET(g_object_ref(widget)));
     }
+    // Two buttons of a question stand one above the other beside the text,
+    // so their widths never add up past the window's.
+    GtkWidget* actions = gtk_info_bar_get_action_area(GTK_INFO_BAR(m_bar));
+    gtk_orientable_set_orientation(GTK_ORIENTABLE(actions), GTK_ORIENTATION_VERTICAL);
+    gtk_widget_set_valign(actions, GTK_ALIGN_CENTER);
     g_signal_connect(m_bar, "response", G_CALLBACK(onResponse), this);
     gtk_container_add(GTK_CONTAINER(m_revealer), m_bar);
     gtk_widget_show_all(m_bar);
@@ -160,6 +167,7 @@ void DownloadBar::showRefused(const std::string& fileName)
     std::string note = "A download of " + quoted(fileName)
         + " from the same address is already under way; it was not started a second time.";
     gtk_label_set_text(GTK_LABEL(m_note), note.c_str());
+    gtk_widget_set_tooltip_text(m_note, note.c_str());
     gtk_widget_set_visible(m_note, TRUE);
     if (!shown())
         show({}, GTK_MESSAGE_INFO, { Button::Close }, false);
