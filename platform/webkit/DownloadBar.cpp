@@ -156,6 +156,13 @@ void DownloadBar::showFinished(const std::filesystem::path& file)
         GTK_MESSAGE_INFO, { Button::Close }, false);
 }
 
+void DownloadBar::showRemoved(const std::filesystem::path& file)
+{
+    show(quoted(file.filename().string()) + " was saved in " + file.parent_path().string()
+            + " but is no longer there.",
+        GTK_MESSAGE_WARNING, { Button::Close }, false);
+}
+
 void DownloadBar::showFailed(const std::string& fileName, const std::string& reason)
 {
     show(quoted(fileName) + " could not be saved: " + reason, GTK_MESSAGE_ERROR, { Button::Close }, false);

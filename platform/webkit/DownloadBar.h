@@ -28,6 +28,7 @@ public:
     void askReplace(const DownloadOffer& offer, std::function<void(ReplaceAnswer)> answer) override;
     void showProgress(const DownloadProgress& progress) override;
     void showFinished(const std::filesystem::path& file) override;
+    void showRemoved(const std::filesystem::path& file) override;
     void showFailed(const std::string& fileName, const std::string& reason) override;
     void showRefused(const std::string& fileName) override;
     void dismiss() override;

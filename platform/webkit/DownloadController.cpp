@@ -24,6 +24,16 @@ struct DownloadController::Download : std::enable_shared_from_this<Download> {
     // The latest state to show, kept while another download holds the display.
     std::function<void()> latest;
     bool latestSeen { true };
+    // Watches a saved file, so the display never says it is there once it is gone.
+    GObjectPtr<GFileMonitor> monitor;
+
+    ~Download()
+    {
+        if (monitor) {
+            g_signal_handlers_disconnect_by_data(monitor.get(), this);
+            g_file_monitor_cancel(monitor.get());
+        }
+    }
 
     bool done() const
     {
@@ -411,6 +421,7 @@ void DownloadController::onFinished(WebKitDownload*, Download* download)
     download->state = Download::State::Finished;
     const auto target = download->target;
     self.present(*download, [&self, target] { self.m_display.showFinished(target); });
+    self.watchSavedFile(*download);
     self.emit(DownloadEvent::Kind::Finished, *download);
 }
 
@@ -421,6 +432,30 @@ void DownloadController::fail(Download& download, const std::string& reason)
     withdrawQuestion(download);
     present(download, [this, name = download.fileName, reason] { m_display.showFailed(name, reason); });
     emit(DownloadEvent::Kind::Failed, download, reason);
+}
+
+void DownloadController::watchSavedFile(Download& download)
+{
+    auto file = GObjectPtr<GFile>::adopt(g_file_new_for_path(download.target.c_str()));
+    download.monitor = GObjectPtr<GFileMonitor>::adopt(
+        g_file_monitor_file(file.get(), G_FILE_MONITOR_WATCH_MOVES, nullptr, nullptr));
+    if (!download.monitor)
+        return;
+    g_signal_connect(download.monitor.get(), "changed",
+        G_CALLBACK(+[](GFileMonitor*, GFile*, GFile*, GFileMonitorEvent event, Download* download) {
+            if (event != G_FILE_MONITOR_EVENT_DELETED && event != G_FILE_MONITOR_EVENT_MOVED_OUT
+                && event != G_FILE_MONITOR_EVENT_RENAMED)
+                return;
+            auto& self = *download->owner;
+            // Only what the display says now matters: a file it no longer
+            // speaks of may go as it likes.
+            std::error_code ignored;
+            if (self.m_shown.lock().get() != download || std::filesystem::exists(download->target, ignored))
+                return;
+            const auto target = download->target;
+            self.present(*download, [&self, target] { self.m_display.showRemoved(target); });
+        }),
+        &download);
 }
 
 bool DownloadController::withdrawQuestion(Download& download)

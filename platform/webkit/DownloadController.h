@@ -74,6 +74,7 @@ private:
     // Takes an ended download off the display; true when its question was open.
     bool withdrawQuestion(Download& download);
     void withdraw(Download& download);
+    void watchSavedFile(Download& download);
     // Shows a download's state unless the display is taken, by a question
     // about another download or by another one still running; what could
     // not be shown is shown once the display is free.

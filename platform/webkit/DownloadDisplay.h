@@ -35,6 +35,8 @@ public:
     virtual void askReplace(const DownloadOffer& offer, std::function<void(ReplaceAnswer)> answer) = 0;
     virtual void showProgress(const DownloadProgress& progress) = 0;
     virtual void showFinished(const std::filesystem::path& file) = 0;
+    // The file saved earlier is no longer there under its name.
+    virtual void showRemoved(const std::filesystem::path& file) = 0;
     virtual void showFailed(const std::string& fileName, const std::string& reason) = 0;
     // Says, beside whatever is shown, that a second download of an address
     // already being downloaded (as `fileName`) was not started.

@@ -441,6 +441,23 @@ TEST_F(WebViewTest, DownloadsWhatItCannotShowByteForByte)
     EXPECT_NE(bar.text().find("was saved"), std::string::npos) << bar.text();
 }
 
+TEST_F(WebViewTest, TheBarSaysWhenASavedFileIsGone)
+{
+    server.route(
+        "/gone.bin", HttpRoute { .contentType = "application/octet-stream", .body = binaryBody(4096) });
+    DownloadBar& bar = *view->downloadBar();
+    view->load(server.url("/gone.bin"));
+    ASSERT_TRUE(waitForQuestion(DownloadBar::Button::Save));
+    bar.press(DownloadBar::Button::Save);
+    ASSERT_TRUE(waitForDownload(Kind::Finished));
+    EXPECT_NE(bar.text().find("was saved in"), std::string::npos) << bar.text();
+
+    std::filesystem::remove(saved("gone.bin"));
+    EXPECT_TRUE(runUntil([&] { return bar.text().find("is no longer there") != std::string::npos; }))
+        << bar.text();
+    EXPECT_EQ(bar.buttons(), std::vector<DownloadBar::Button> { DownloadBar::Button::Close });
+}
+
 TEST_F(WebViewTest, ShowsProgressAndStopsOnRequest)
 {
     server.route("/big.bin",
