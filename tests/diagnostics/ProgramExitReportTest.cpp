@@ -116,7 +116,13 @@ TEST(ProgramExitReport, TrackingFramesTheWholeRunAndFindsNoLeaks)
         ProgramRun run = runProgram(program, dir / "run", std::chrono::seconds(60));
         ASSERT_TRUE(run.exited) << "the program did not end by itself";
         EXPECT_EQ(run.exitCode, 0);
-        EXPECT_THAT(run.errorLines, ::testing::IsEmpty());
+        std::vector<std::string> said = run.errorLines;
+#if defined(__SANITIZE_ADDRESS__)
+        // The sanitizers' runtime speaks for itself ("==123==..."); a leak it
+        // finds fails the run through the exit code.
+        std::erase_if(said, [](const std::string& line) { return line.starts_with("=="); });
+#endif
+        EXPECT_THAT(said, ::testing::IsEmpty());
 
         // A debug switch shows it without the variable.
         ProgramRun debugging = runProgram(program, dir / "run", std::chrono::seconds(60), { "/fedebugmin" });
