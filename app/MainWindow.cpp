@@ -8,6 +8,7 @@
 #include "platform/Dialogs.h"
 #include "platform/EventLoop.h"
 #include "platform/KeyCode.h"
+#include "platform/MessageBox.h"
 #include "platform/SystemInfo.h"
 #include "platform/UserPaths.h"
 #include "platform/WaitCursor.h"
@@ -257,6 +258,24 @@ int MainWindow::OnFieldEvent()
     if (frame.event() == Event::AlertKey && frame.field() == FEPATH && frame.lastKeyCode() == KeyCode::Enter)
         frame.post(Event::Accepted, FEPATH);
     return 0;
+}
+
+int MainWindow::OnClose()
+{
+    WebView* web = m_browserLive ? m_browser->webView() : nullptr;
+    // The session's end (CloseDown) is not asked about: nobody may be there to answer.
+    if (frame.event() == Event::CloseWindow && web && web->downloads().saving() > 0) {
+        BoxRequest question;
+        question.text = closeQuestion;
+        question.caption = frame.caption();
+        question.icon = BoxIcon::Question;
+        question.customButtons = closeButtons;
+        question.defaultButton = 2;
+        if (messageBoxes().show(question) != 1)
+            return LevelSkip;
+        web->downloads().cancelAll();
+    }
+    return WindowController::OnClose();
 }
 
 int MainWindow::AcceptsEvent()

@@ -53,6 +53,9 @@ public:
     static constexpr const char* icon = "~tvrn2tavrin.ico";
     static constexpr const char* handCursor = "~hand2.cur";
     static constexpr const char* notTestedText = "** File Not Tested **";
+    static constexpr const char* closeQuestion
+        = "A download is still being saved.|Stop it and close the window?";
+    static constexpr const char* closeButtons = "&Stop Download and Close|&Keep Downloading";
     // What assistive technology calls the controls that show no caption.
     static constexpr const char* checksumName = "MD5 Digest";
     static constexpr const char* statusName = "Status";
@@ -87,6 +90,8 @@ public:
     int OnWindowEvent() override;
     int OnAccepted() override;
     int OnFieldEvent() override;
+    // A user's close while a download is being saved asks first.
+    int OnClose() override;
     // Only events delivered on the thread that opened the window are taken.
     int AcceptsEvent() override;
 

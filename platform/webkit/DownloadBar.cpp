@@ -59,7 +59,8 @@ DownloadBar::DownloadBar()
     gtk_box_pack_start(GTK_BOX(content), column, TRUE, TRUE, 0);
     const std::pair<Button, const char*> labels[] = {
         { Button::Save, "_Save" },
-        { Button::Cancel, "_Cancel" },
+        // Not "Cancel": the window beside it has a Cancel that closes it.
+        { Button::Cancel, "_Don't Save" },
         { Button::Replace, "_Replace" },
         { Button::Keep, "_Keep Existing File" },
         { Button::Stop, "S_top" },

@@ -112,6 +112,12 @@ std::size_t DownloadController::running() const
     return std::count_if(m_downloads.begin(), m_downloads.end(), [](const auto& d) { return !d->done(); });
 }
 
+std::size_t DownloadController::saving() const
+{
+    return std::count_if(m_downloads.begin(), m_downloads.end(),
+        [](const auto& d) { return d->state == Download::State::Saving; });
+}
+
 bool DownloadController::busyWith(const std::filesystem::path& file) const
 {
     for (const auto& download : m_downloads) {

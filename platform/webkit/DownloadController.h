@@ -50,6 +50,8 @@ public:
     // Stops the download whose transfer the display shows, and no other.
     void stopShown();
     std::size_t running() const;
+    // Downloads whose bytes are being written: what closing would lose.
+    std::size_t saving() const;
     // Whether a download that has not ended is being asked about or saved
     // under this file's name, or has not yet said what its name will be.
     bool busyWith(const std::filesystem::path& file) const;

@@ -626,6 +626,54 @@ TEST_F(MainWindowFlowTest, NoMessageOfTheDownloadBarWidensTheWindow)
     run(script);
 }
 
+// Closing the window while a download is being saved asks first: kept, the
+// download goes on; stopped, nothing of it is left.
+TEST_F(MainWindowFlowTest, ClosingDuringADownloadAsksFirst)
+{
+    const std::string path = "/files/setup.exe";
+    std::string body(256 << 10, '\0');
+    generatedBytes(0, body.data(), body.size());
+    server.route(path,
+        test::HttpRoute {
+            .contentType = "application/octet-stream", .body = body, .holdAfter = body.size() / 2 });
+    settings.addresses.installer = server.url(path);
+    const fs::path partial = downloads / "setup.exe.wkdownload";
+    boxes.answer(2); // Keep Downloading
+    boxes.answer(1); // Stop Download and Close
+    make();
+    test::WindowScript script(window(), 20ms, 60s);
+    script
+        .step(
+            "the home page", [&] { return showing(settings.addresses.homePage); },
+            [&] { test::clickWidget(widget(MainWindow::OKBUTTON)); })
+        .step(
+            "the save question", [&] { return askedToSave(); }, [&] { pressSave(); })
+        .step(
+            "half saved",
+            [&] {
+                std::error_code ignored;
+                return fs::file_size(partial, ignored) >= body.size() / 2;
+            },
+            [&] { test::clickWidget(widget(MainWindow::CANCELBUTTON)); })
+        .step(
+            "the question answered: keep downloading", [&] { return boxes.shown().size() == 1; },
+            [&] {
+                EXPECT_EQ(boxes.shown()[0].text, MainWindow::closeQuestion);
+                EXPECT_EQ(boxes.shown()[0].customButtons, MainWindow::closeButtons);
+                EXPECT_TRUE(window().isOpen());
+                EXPECT_EQ(web()->downloads().saving(), 1U);
+                test::clickWidget(widget(MainWindow::CANCELBUTTON));
+            })
+        .closes("stop the download and close");
+    script.start();
+    main->Execute();
+    EXPECT_TRUE(script.finished());
+    EXPECT_EQ(boxes.shown().size(), 2U);
+    main.reset();
+    EXPECT_TRUE(test::runUntil([&] { return downloadsEmpty(); })) << "the stopped download left files behind";
+    server.release(path);
+}
+
 // Real pointer input on an X server of the test's own: a double click is
 // two real presses and releases, as the X server delivers them.
 class MainWindowRealInputTest : public MainWindowFlowTest {
