@@ -92,6 +92,19 @@ protected:
         // A short watch keeps the test quick; the program watches every ten seconds.
         settings.watchPeriod = 50;
     }
+    // Serves `size` bytes as the installer "setup.exe" at `path`, and makes
+    // them the target the watch checks; returns the bytes.
+    std::string serveInstaller(const std::string& path, std::size_t size)
+    {
+        std::string body(size, '\0');
+        generatedBytes(0, body.data(), body.size());
+        server.route(path, test::HttpRoute { .contentType = "application/octet-stream", .body = body });
+        settings.addresses.installer = server.url(path);
+        settings.target
+            = { "setup.exe", static_cast<std::int64_t>(body.size()), toUpperAscii(test::Md5::of(body)) };
+        return body;
+    }
+
     void TearDown() override
     {
         MainWindowFixture::TearDown();
@@ -423,13 +436,7 @@ TEST_F(MainWindowFlowTest, VerdictsAreAboutTheBytesADownloadLeftUnderTheInstalle
 // is said in the bar.
 TEST_F(MainWindowFlowTest, ADownloadFolderWrittenAsPeopleWriteIt)
 {
-    const std::string path = "/files/setup.exe";
-    std::string body(64 << 10, '\0');
-    generatedBytes(0, body.data(), body.size());
-    server.route(path, test::HttpRoute { .contentType = "application/octet-stream", .body = body });
-    settings.addresses.installer = server.url(path);
-    settings.target
-        = { "setup.exe", static_cast<std::int64_t>(body.size()), toUpperAscii(test::Md5::of(body)) };
+    const std::string body = serveInstaller("/files/setup.exe", 64 << 10);
     const fs::path home = dir / "home";
     const fs::path work = dir / "work";
     fs::create_directories(home);
@@ -504,13 +511,7 @@ TEST_F(MainWindowFlowTest, ADownloadFolderWrittenAsPeopleWriteIt)
 // characters, the browser saves and the watch looks by the whole path.
 TEST_F(MainWindowFlowTest, LongDownloadFoldersAreNeverCut)
 {
-    const std::string path = "/files/setup.exe";
-    std::string body(64 << 10, '\0');
-    generatedBytes(0, body.data(), body.size());
-    server.route(path, test::HttpRoute { .contentType = "application/octet-stream", .body = body });
-    settings.addresses.installer = server.url(path);
-    settings.target
-        = { "setup.exe", static_cast<std::int64_t>(body.size()), toUpperAscii(test::Md5::of(body)) };
+    const std::string body = serveInstaller("/files/setup.exe", 64 << 10);
 
     // Folders of the given length in all, from names of at most 200 characters.
     auto folderOfLength = [&](std::size_t length) {
