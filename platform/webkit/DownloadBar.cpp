@@ -20,6 +20,20 @@ std::string quoted(const std::string& name)
     return "\u201c" + name + "\u201d";
 }
 
+
+// A text in the bar (a long file name from a server, a long error) breaks
+// wherever it must and takes at most three lines, the rest in the tooltip:
+// the bar never widens the window or pushes its buttons off the screen.
+void fitToBar(GtkWidget* label)
+{
+    gtk_label_set_xalign(GTK_LABEL(label), 0);
+    gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
+    gtk_label_set_line_wrap_mode(GTK_LABEL(label), PANGO_WRAP_WORD_CHAR);
+    gtk_label_set_lines(GTK_LABEL(label), 3);
+    gtk_label_set_ellipsize(GTK_LABEL(label), PANGO_ELLIPSIZE_MIDDLE);
+    gtk_label_set_max_width_chars(GTK_LABEL(label), 60);
+}
+
 } // namespace
 
 DownloadBar::DownloadBar()
@@ -36,24 +50,11 @@ DownloadBar::DownloadBar()
     g_object_ref_sink(m_note);
     g_object_ref_sink(m_progress);
     gtk_revealer_set_transition_type(GTK_REVEALER(m_revealer), GTK_REVEALER_TRANSITION_TYPE_NONE);
-    gtk_label_set_xalign(GTK_LABEL(m_label), 0);
-    // A long file name from a server breaks wherever it must and takes at
-    // most three lines, the rest in the tooltip: the bar never widens the
-    // window or pushes its buttons off the screen.
-    gtk_label_set_line_wrap(GTK_LABEL(m_label), TRUE);
-    gtk_label_set_line_wrap_mode(GTK_LABEL(m_label), PANGO_WRAP_WORD_CHAR);
-    gtk_label_set_lines(GTK_LABEL(m_label), 3);
-    gtk_label_set_ellipsize(GTK_LABEL(m_label), PANGO_ELLIPSIZE_MIDDLE);
-    gtk_label_set_max_width_chars(GTK_LABEL(m_label), 60);
+    fitToBar(m_label);
     GtkWidget* content = gtk_info_bar_get_content_area(GTK_INFO_BAR(m_bar));
     GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 4);
     gtk_box_pack_start(GTK_BOX(column), m_label, FALSE, FALSE, 0);
-    gtk_label_set_xalign(GTK_LABEL(m_note), 0);
-    gtk_label_set_line_wrap(GTK_LABEL(m_note), TRUE);
-    gtk_label_set_line_wrap_mode(GTK_LABEL(m_note), PANGO_WRAP_WORD_CHAR);
-    gtk_label_set_lines(GTK_LABEL(m_note), 3);
-    gtk_label_set_ellipsize(GTK_LABEL(m_note), PANGO_ELLIPSIZE_MIDDLE);
-    gtk_label_set_max_width_chars(GTK_LABEL(m_note), 60);
+    fitToBar(m_note);
     gtk_box_pack_start(GTK_BOX(column), m_note, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(column), m_progress, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(content), column, TRUE, TRUE, 0);
