@@ -24,10 +24,12 @@ struct PageElement {
 };
 
 // A tag's collection: its length when read, and the elements described, in
-// index order.
+// index order. A large page comes in parts: then the reading ends with this
+// tag, and the rest of it is read from resumeAt on.
 struct TagReading {
     std::size_t length { 0 };
     std::vector<PageElement> elements;
+    std::optional<std::size_t> resumeAt;
 };
 
 // The walk's reading of the page: one entry per tag from some tag on.
@@ -60,6 +62,14 @@ std::optional<TagReading> decodeTag(std::string_view text)
         return std::nullopt;
     for (std::size_t i = 1; i < records.size(); ++i) {
         const auto& f = records[i];
+        if (f.size() == 1 && i + 1 == records.size()) {
+            std::size_t resumeAt = 0;
+            if (!number(f[0], resumeAt) || resumeAt >= tag.length
+                || (!tag.elements.empty() && resumeAt <= tag.elements.back().index))
+                return std::nullopt;
+            tag.resumeAt = resumeAt;
+            break;
+        }
         PageElement element;
         if (f.size() != 10 || !number(f[0], element.index)
             || (!tag.elements.empty() && element.index <= tag.elements.back().index))
@@ -91,6 +101,8 @@ std::optional<WalkReading> decodeReading(std::string_view text)
             return std::nullopt;
         reading.push_back(std::move(*tag));
         text.remove_prefix(end + 1);
+        if (reading.back().resumeAt && !text.empty())
+            return std::nullopt; // nothing follows a part
     }
     return reading;
 }
@@ -204,7 +216,24 @@ std::string FeBrowser::GetElementQ(std::string_view tagName, std::string_view na
         DebugTrace("GetElementQ - Items in collection = " + std::to_string(length), 2);
         const std::int32_t firstRecordId = recordId;
         std::size_t visited = 0; // elements of the pass visited to the end, for the record ids
-        for (std::size_t at = 0; at < pass->elements.size() && pass->elements[at].index < length; ++at) {
+        // The rest of a large pass comes in a call of its own.
+        auto nextPart = [&] {
+            if (!pass->resumeAt || *pass->resumeAt >= length)
+                return false;
+            reading = decodeReading(bridge->walk(document, tags, position, *pass->resumeAt, onlyNamed));
+            readFrom = position;
+            if (!reading || reading->empty()) {
+                reading.reset();
+                return false;
+            }
+            pass = &reading->front();
+            return true;
+        };
+        for (std::size_t at = 0;; ++at) {
+            if (at == pass->elements.size() && nextPart())
+                at = 0;
+            if (at >= pass->elements.size() || pass->elements[at].index >= length)
+                break;
             const PageElement* element = &pass->elements[at];
             const std::size_t index = element->index;
             const auto elementRecordId = firstRecordId + static_cast<std::int32_t>(index);

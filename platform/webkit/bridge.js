@@ -127,7 +127,8 @@ function tvrn2InstallBridge(scope) {
     // one round trip per property or per tag would make a form fill crawl.
     // Per tag a group: a record with the collection's length, then a record
     // per element: index, kind, tagName, id, className, type, name, value,
-    // checked, readOnly. Fields end with \x1f, records with \x1e, groups
+    // checked, readOnly, and for a walk cut short a last record with the
+    // index to go on from. Fields end with \x1f, records with \x1e, groups
     // with \x1d. No handles are made, so a walk over a large page leaves
     // nothing behind in the object table.
     const fieldEnd = '\x1f';
@@ -195,12 +196,21 @@ function tvrn2InstallBridge(scope) {
         return wellFormed.trimEnd().toLowerCase();
     }
 
+    // One answer covers at most this much of the page: a large page is read
+    // in several calls, each of which ends long before the host stops waiting
+    // for a page that does not answer, however long the whole walk takes.
+    const walkTextBudget = 1 << 20;
+    const walkElementBudget = 20000;
+
     // The tags from tags[fromTag] on, that one from fromIndex on. With a name
     // only the elements that may carry it are described (and the element at
     // fromIndex always), so a fill by name does not copy the whole page.
+    // Past the budget the group in hand ends with a record holding just the
+    // index to go on from, and no further group follows.
     function walkText(document, tags, fromTag, fromIndex, name) {
         const wanted = name === null ? null : nameKey(name);
         let text = '';
+        let visited = 0;
         for (let position = fromTag; position < tags.length; ++position) {
             const collection = document.getElementsByTagName(tags[position]);
             const length = collection.length;
@@ -211,6 +221,8 @@ function tvrn2InstallBridge(scope) {
                 if (wanted === null || (position === fromTag && index === fromIndex)
                     || nameKey(readText(element, 'name')) === wanted)
                     text += elementRecord(index, element) + recordEnd;
+                if ((++visited >= walkElementBudget || text.length >= walkTextBudget) && index + 1 < length)
+                    return text + String(index + 1) + fieldEnd + recordEnd + groupEnd;
             }
             text += groupEnd;
         }
