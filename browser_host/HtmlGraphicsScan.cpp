@@ -32,20 +32,20 @@ public:
         m_first.fill(std::string_view::npos);
     }
 
-    // Takes in the tag's characters up to `end` (exclusive).
+    // Takes in the tag's characters up to `end` (exclusive). Only the word
+    // ending in a character is looked for where that character stands.
     void extend(std::string_view page, std::size_t end)
     {
         for (; m_end < end; ++m_end) {
-            for (int word = 0; word < count; ++word) {
-                std::string_view text = words[word];
-                std::size_t length = m_end + 1 - m_start;
-                if (m_first[word] != std::string_view::npos || length < text.size()
-                    || lowerAscii(page[m_end]) != text.back())
-                    continue;
-                std::size_t from = m_end + 1 - text.size();
-                if (equalsIgnoringCase(page.substr(from, text.size()), text))
-                    m_first[word] = from - m_start;
-            }
+            const int word = wordEndingIn[static_cast<unsigned char>(lowerAscii(page[m_end]))];
+            if (word == count || m_first[word] != std::string_view::npos)
+                continue;
+            std::string_view text = words[word];
+            if (m_end + 1 - m_start < text.size())
+                continue;
+            std::size_t from = m_end + 1 - text.size();
+            if (equalsIgnoringCase(page.substr(from, text.size()), text))
+                m_first[word] = from - m_start;
         }
     }
 
@@ -66,6 +66,18 @@ public:
 private:
     static constexpr std::array<std::string_view, count> words { "img", "src", "body", "background",
         "input type=image" };
+    // For each character, the word that ends in it, or `count`; no two words end alike.
+    static constexpr std::array<int, 256> wordEndingIn = [] {
+        std::array<int, 256> table {};
+        table.fill(count);
+        for (int word = 0; word < count; ++word) {
+            int& entry = table[static_cast<unsigned char>(words[word].back())];
+            if (entry != count)
+                throw "two words end in the same character";
+            entry = word;
+        }
+        return table;
+    }();
     std::size_t m_start { 0 };
     std::size_t m_end { 0 };
     std::array<std::size_t, count> m_first {};
