@@ -50,7 +50,7 @@ public:
     Control& create(int number, ControlKind kind, int parent = 0);
     Control* control(int number);
     const Control* control(int number) const;
-    // Control numbers in ascending order.
+    // Control numbers in ascending order: the order Tab moves the focus in.
     std::vector<int> controls() const;
     int byLabel(std::string_view label) const; // 0 when there is none
 

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <limits>
+#include <utility>
 #include <vector>
 
 namespace tvrn2 {
@@ -255,6 +257,12 @@ void GtkWindowView::build()
     g_signal_connect(m_toplevel, "focus-out-event", G_CALLBACK(onWindowFocus), this);
     g_signal_connect(m_toplevel, "set-focus", G_CALLBACK(onSetFocus), this);
     g_signal_connect(m_fixed, "size-allocate", G_CALLBACK(onFixedAllocate), this);
+    // Tab goes by control number, where GTK's layouts go by place. It is
+    // worked out at each step from what the layout holds then, rather than
+    // set once as a focus chain (deprecated besides): a hosted web view joins
+    // the layout later, from outside, and is none of the window's controls.
+    g_signal_connect(m_fixed, "focus", G_CALLBACK(onFixedFocus), this);
+    g_signal_connect(m_toplevel, "key-press-event", G_CALLBACK(onWindowKeyPress), this);
 
     windowChanged(WindowProperty::Caption);
     windowChanged(WindowProperty::Icon);
@@ -720,6 +728,58 @@ GdkRectangle GtkWindowView::pixelRect(int number) const
         m_units.toPixelsY(rect.height) };
 }
 
+std::vector<GtkWidget*> GtkWindowView::focusChain() const
+{
+    std::vector<std::pair<int, GtkWidget*>> links;
+    for (const auto& [number, item] : m_items)
+        links.emplace_back(number, item->outer);
+    // A view embedded straight into the layout (a hosted web view) stands
+    // for the container control it covers; one over none comes last.
+    GList* children = gtk_container_get_children(GTK_CONTAINER(m_fixed));
+    for (GList* at = children; at; at = at->next) {
+        auto* child = static_cast<GtkWidget*>(at->data);
+        bool own = std::any_of(
+            m_items.begin(), m_items.end(), [child](const auto& entry) { return entry.second->outer == child; });
+        if (own)
+            continue;
+        int x = 0;
+        int y = 0;
+        gtk_container_child_get(GTK_CONTAINER(m_fixed), child, "x", &x, "y", &y, nullptr);
+        x += gtk_widget_get_allocated_width(child) / 2;
+        y += gtk_widget_get_allocated_height(child) / 2;
+        int covered = std::numeric_limits<int>::max();
+        for (const auto& [number, item] : m_items) {
+            const Control* control = item->control();
+            GdkRectangle rect = pixelRect(number);
+            if (control && control->kind() == ControlKind::Container && x >= rect.x && x < rect.x + rect.width
+                && y >= rect.y && y < rect.y + rect.height) {
+                covered = number;
+                break;
+            }
+        }
+        links.emplace_back(covered, child);
+    }
+    g_list_free(children);
+    std::stable_sort(
+        links.begin(), links.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<GtkWidget*> chain;
+    chain.reserve(links.size());
+    for (const auto& link : links)
+        chain.push_back(link.second);
+    return chain;
+}
+
+bool GtkWindowView::embedded(GtkWidget* widget) const
+{
+    if (!widget || !gtk_widget_is_ancestor(widget, m_fixed))
+        return false;
+    for (const auto& [number, item] : m_items) {
+        if (widget == item->outer || gtk_widget_is_ancestor(widget, item->outer))
+            return item->box && gtk_widget_is_ancestor(widget, item->box);
+    }
+    return true;
+}
+
 gboolean GtkWindowView::onDelete(GtkWidget*, GdkEvent*, gpointer data)
 {
     auto* view = static_cast<GtkWindowView*>(data);
@@ -739,6 +799,27 @@ gboolean GtkWindowView::onWindowFocus(GtkWidget*, GdkEventFocus* event, gpointer
         list.push_back(view);
     }
     view->m_window.inputWindowEvent(event->in ? Event::GainFocus : Event::LoseFocus);
+    return FALSE;
+}
+
+gboolean GtkWindowView::onWindowKeyPress(GtkWidget*, GdkEventKey* event, gpointer data)
+{
+    // A web page takes Tab while it has the focus. When its own stops run
+    // out, the engine moves the focus on through the window itself and then
+    // still hands the key back unused: let through, the key would move the
+    // focus a second time and pass over the control after the page.
+    auto* view = static_cast<GtkWindowView*>(data);
+    if (view->m_destroying
+        || (event->keyval != GDK_KEY_Tab && event->keyval != GDK_KEY_ISO_Left_Tab
+            && event->keyval != GDK_KEY_KP_Tab))
+        return FALSE;
+    KeyStamp key { event->time, event->hardware_keycode, event->state };
+    GtkWidget* focus = gtk_window_get_focus(view->toplevel());
+    std::optional<EmbeddedTab> handedOn = std::exchange(view->m_embeddedTab, std::nullopt);
+    if (handedOn && handedOn->key == key)
+        return focus != handedOn->focus; // where the focus has not moved yet, the key moves it
+    if (view->embedded(focus))
+        view->m_embeddedTab = EmbeddedTab { key, focus };
     return FALSE;
 }
 
@@ -766,6 +847,36 @@ void GtkWindowView::onFixedAllocate(GtkWidget*, GdkRectangle* allocation, gpoint
     view->m_allocatedWidth = allocation->width;
     view->m_allocatedHeight = allocation->height;
     view->m_window.inputWindowEvent(Event::Sized);
+}
+
+gboolean GtkWindowView::onFixedFocus(GtkWidget* fixed, GtkDirectionType direction, gpointer data)
+{
+    auto* view = static_cast<GtkWindowView*>(data);
+    // Arrow keys move by place, as GTK has it.
+    if (view->m_destroying || (direction != GTK_DIR_TAB_FORWARD && direction != GTK_DIR_TAB_BACKWARD))
+        return FALSE;
+    std::vector<GtkWidget*> chain = view->focusChain();
+    if (direction == GTK_DIR_TAB_BACKWARD)
+        std::reverse(chain.begin(), chain.end());
+    GtkWidget* focus = gtk_window_get_focus(view->toplevel());
+    auto at = std::find_if(chain.begin(), chain.end(),
+        [focus](GtkWidget* link) { return focus && (focus == link || gtk_widget_is_ancestor(focus, link)); });
+    if (at == chain.end()) {
+        at = chain.begin();
+    } else {
+        // A control with stops of its own (a page's download bar) goes through them first.
+        if (gtk_widget_child_focus(*at, direction))
+            return TRUE;
+        ++at;
+    }
+    for (; at != chain.end(); ++at) {
+        if (gtk_widget_child_focus(*at, direction))
+            return TRUE;
+    }
+    // Past the last control: the window starts again at the first, through
+    // this handler again, and not by GTK's order of places.
+    g_signal_stop_emission_by_name(fixed, "focus");
+    return FALSE;
 }
 
 void GtkWindowView::onClicked(GtkButton*, gpointer data)

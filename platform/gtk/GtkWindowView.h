@@ -6,6 +6,8 @@
 #include <gtk/gtk.h>
 #include <map>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace tvrn2 {
 
@@ -56,11 +58,20 @@ private:
     void applyWindowGeometry();
     void connectInput(Item& item, GtkWidget* target);
     void measureAutoSize(Item& item);
+    // What Tab goes through: every control's widget in control-number order,
+    // a view embedded straight into the layout at the number of the
+    // container control it covers (after all of them when it covers none).
+    std::vector<GtkWidget*> focusChain() const;
+    // Within a view embedded in the window: one put straight into the
+    // layout, or one in a container control's box.
+    bool embedded(GtkWidget* widget) const;
 
     static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer view);
     static gboolean onWindowFocus(GtkWidget*, GdkEventFocus*, gpointer view);
+    static gboolean onWindowKeyPress(GtkWidget*, GdkEventKey*, gpointer view);
     static void onSetFocus(GtkWindow*, GtkWidget*, gpointer view);
     static void onFixedAllocate(GtkWidget*, GdkRectangle*, gpointer view);
+    static gboolean onFixedFocus(GtkWidget*, GtkDirectionType, gpointer view);
     static void onClicked(GtkButton*, gpointer item);
     static gboolean onButtonPress(GtkWidget*, GdkEventButton*, gpointer item);
     static gboolean onKeyPress(GtkWidget*, GdkEventKey*, gpointer item);
@@ -82,6 +93,19 @@ private:
     int m_allocatedHeight { 0 };
     bool m_destroying { false };
     bool m_updating { false }; // set while the view writes to widgets, so it does not hear itself
+    // The last Tab press that went to an embedded view, known again when the
+    // view hands it back unused, and where the focus was then (compared only).
+    struct KeyStamp {
+        guint32 time;
+        guint16 keycode;
+        guint state;
+        friend bool operator==(const KeyStamp&, const KeyStamp&) = default;
+    };
+    struct EmbeddedTab {
+        KeyStamp key;
+        const GtkWidget* focus;
+    };
+    std::optional<EmbeddedTab> m_embeddedTab;
 };
 
 } // namespace tvrn2

@@ -781,6 +781,75 @@ TEST_F(MainWindowRealInputTest, OneClickOneDownloadAndStopStopsIt)
     }
 }
 
+// Real Tab presses go through the window's controls by their numbers, from
+// the first field the window opens on. The page is among them at its own
+// number, with its link after it; Shift+Tab goes back the same way, and both
+// wrap around.
+TEST_F(MainWindowRealInputTest, TabFollowsTheControlNumbersBothWays)
+{
+    using W = MainWindow;
+    const int page = W::FECONTROL;
+    const int link = 100; // the page's link holds the focus
+    server.route("/linked.htm", R"(<html><body><p>Questions? <a id="link" href="/typed.htm">Write to us</a></p>
+</body></html>)");
+    settings.addresses.homePage = server.url("/linked.htm");
+    const std::vector<int> forward { W::FEPATH, W::FEFILELOOKUP, page, link, W::TAVRINSUPPORTBTN, W::OKBUTTON,
+        W::CSFILEPATH, W::CANCELBUTTON, W::LOOKUPFILE };
+    const std::vector<int> backward { W::CANCELBUTTON, W::CSFILEPATH, W::OKBUTTON, W::TAVRINSUPPORTBTN, page,
+        link, W::FEFILELOOKUP, W::FEPATH, W::LOOKUPFILE };
+    make();
+    auto focused = [&] {
+        GtkWidget* focus = gtk_window_get_focus(view().toplevel());
+        if (focus && web() && focus == GTK_WIDGET(web()->webKitView())) {
+            std::string inPage = web()->scripts().run("document.activeElement.id").value.text();
+            return inPage == "link" ? link : page;
+        }
+        for (int number : window().controls()) {
+            if (focus && widget(number) == focus)
+                return number;
+        }
+        return 0;
+    };
+    std::vector<int> reached;
+    test::WindowScript script(window(), 20ms, 60s);
+    script.step(
+        "the home page", [&] { return showing(settings.addresses.homePage); },
+        [&] {
+            // Without a window manager the keyboard follows the pointer: onto a bare corner.
+            GdkWindow* own = gtk_widget_get_window(GTK_WIDGET(view().toplevel()));
+            int x = 0;
+            int y = 0;
+            gdk_window_get_origin(own, &x, &y);
+            gdk_device_warp(gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_window_get_display(own))),
+                gdk_window_get_screen(own), x + 2, y + 2);
+        });
+    script.step(
+        "the keyboard on the window", [&] { return gtk_window_has_toplevel_focus(view().toplevel()); },
+        [&] { reached.push_back(focused()); });
+    for (const auto* keys : { &forward, &backward }) {
+        const bool back = keys == &backward;
+        for (std::size_t i = 0; i < keys->size(); ++i) {
+            script.act(back ? "Shift+Tab" : "Tab",
+                [&, back] { pointer->pressKey(GDK_KEY_Tab, back ? GDK_KEY_Shift_L : 0); });
+            script.step(
+                "the focus moved", [&] { return focused() != reached.back(); },
+                [&] {
+                    reached.push_back(focused());
+                    if (reached.back() != page && reached.back() != link) {
+                        EXPECT_EQ(window().focus(), reached.back()) << "the window was told";
+                    }
+                });
+        }
+    }
+    script.act("Cancel", [&] { test::clickWidget(widget(W::CANCELBUTTON)); });
+    script.closes("Cancel closes the window");
+    run(script);
+    std::vector<int> expected { W::LOOKUPFILE };
+    expected.insert(expected.end(), forward.begin(), forward.end());
+    expected.insert(expected.end(), backward.begin(), backward.end());
+    EXPECT_EQ(reached, expected);
+}
+
 TEST_F(MainWindowFlowTest, UnreachableHostsShowErrorPagesAndTheWindowKeepsWorking)
 {
     settings.addresses.homePage = test::HttpTestServer::closedUrl("/tvrn2tavrin.htm");

@@ -1,5 +1,7 @@
 #include "tests/diagnostics/ProgramWindows.h"
 
+#include "tests/support/gtk/XTestKey.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -115,6 +117,12 @@ void ProgramWindows::clickAt(int x, int y)
     XTestFakeButtonEvent(display, 1, True, CurrentTime);
     XTestFakeButtonEvent(display, 1, False, CurrentTime);
     XFlush(display);
+}
+
+void ProgramWindows::pressKey(unsigned long keysym, unsigned long modifier)
+{
+    if (m_state->display)
+        fakeKeyPress(m_state->display, keysym, modifier);
 }
 
 } // namespace tvrn2::test

@@ -29,6 +29,9 @@ public:
 
     // A real left click at a point of the screen.
     void clickAt(int x, int y);
+    // A real key press and release (an X keysym) where the keyboard focus
+    // is, with a modifier key (the keysym of Shift_L) held when one is given.
+    void pressKey(unsigned long keysym, unsigned long modifier = 0);
 
 private:
     struct State;

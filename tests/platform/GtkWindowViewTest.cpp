@@ -553,6 +553,86 @@ TEST_F(GtkWindowViewTest, TypedTextOutlivesASwitchToAnotherWindowAndLeavingTheEn
     EXPECT_EQ(addressWhenAccepted, "oldxy");
 }
 
+// Tab goes through the controls by their numbers whatever their places,
+// from the first that takes the focus when the window opens. Texts, hidden
+// and disabled controls are passed over; a view embedded over a container
+// control is reached at the container's number. Shift+Tab goes back the same
+// way, and both wrap around.
+TEST_F(GtkWindowViewTest, TabFollowsTheControlNumbersBothWays)
+{
+    Window window("Order", { -1, -1, 200, 100 });
+    window.add(ControlKind::Prompt, "?NAME:PROMPT", "Name:", { 6, 40, 0, 0 });
+    int name = window.add(ControlKind::Entry, "?NAME", "", { 40, 40, 100, 12 });
+    int top = window.add(ControlKind::Button, "?TOP", "Top", { 6, 6, 40, 14 });
+    int page = window.add(ControlKind::Container, "?PAGE", "", { 6, 60, 120, 30 });
+    int hidden = window.add(ControlKind::Button, "?HIDDEN", "Hidden", { 150, 6, 40, 14 });
+    int off = window.add(ControlKind::Button, "?OFF", "Off", { 150, 24, 40, 14 });
+    int right = window.add(ControlKind::Button, "?RIGHT", "Right", { 100, 6, 40, 14 });
+    window.control(hidden)->setHidden(true);
+    window.control(off)->setDisabled(true);
+    window.open();
+    auto* view = GtkWindowView::of(window);
+    ASSERT_NE(view, nullptr);
+    Watchdog watchdog(&window, 30000);
+
+    // Put straight into the layout over its container control, as a hosted web view is.
+    GtkWidget* fixed = gtk_bin_get_child(GTK_BIN(view->toplevel()));
+    GtkWidget* embedded = gtk_entry_new();
+    GdkRectangle place = view->pixelRect(page);
+    gtk_fixed_put(GTK_FIXED(fixed), embedded, place.x, place.y);
+    gtk_widget_set_size_request(embedded, place.width, place.height);
+    gtk_widget_show(embedded);
+
+    auto focused = [&] {
+        GtkWidget* focus = gtk_window_get_focus(view->toplevel());
+        if (focus && focus == embedded)
+            return page;
+        for (int number : window.controls()) {
+            if (focus && view->widget(number) == focus)
+                return number;
+        }
+        return 0;
+    };
+    const bool back[] = { false, false, false, false, true, true, true, true };
+    std::size_t pressed = 0;
+    bool done = false;
+    std::vector<int> reached;
+    // Once the keyboard is on the window: where the focus is after each key.
+    std::function<bool()> next = [&] {
+        if (!gtk_window_has_toplevel_focus(view->toplevel()))
+            return false;
+        int now = focused();
+        if (!reached.empty() && now == reached.back())
+            return false;
+        reached.push_back(now);
+        if (now != page) {
+            EXPECT_EQ(window.focus(), now) << "the window was told";
+        }
+        if (pressed == std::size(back)) {
+            done = true;
+            window.post(Event::CloseWindow);
+            return true;
+        }
+        test::pressKey(fixed, 0xff09, back[pressed++] ? 0xffe1 : 0); // Tab, Shift
+        return false;
+    };
+    guint poll = 0;
+    whenMapped(embedded, [&] {
+        // Without a window manager the keyboard follows the pointer: onto a bare corner.
+        test::movePointer(fixed, 2, 2);
+        poll = g_timeout_add(20, [](gpointer data) -> gboolean {
+            return (*static_cast<std::function<bool()>*>(data))() ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+        }, &next);
+    });
+    window.run([](const WindowEvent&) { return Dispatch::Default; });
+    if (poll && !done)
+        g_source_remove(poll);
+
+    EXPECT_FALSE(watchdog.fired());
+    std::vector<int> expected { name, top, page, right, name, right, page, top, name };
+    EXPECT_EQ(reached, expected);
+}
+
 TEST_F(GtkWindowViewTest, TheWaitCursorCoversEveryWindowWhileShown)
 {
     Window window("Wait", { -1, -1, 80, 30 });

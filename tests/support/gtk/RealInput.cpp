@@ -2,6 +2,8 @@
 
 // Kept apart from the tests: the X headers define macros (None, Status ...)
 // that clash with the test framework's names.
+#include "tests/support/gtk/XTestKey.h"
+
 #include <X11/extensions/XTest.h>
 #include <gdk/gdkx.h>
 
@@ -40,13 +42,9 @@ void clickWidget(GtkWidget* widget)
     XFlush(display);
 }
 
-void pressKey(GtkWidget* widget, unsigned long keysym)
+void pressKey(GtkWidget* widget, unsigned long keysym, unsigned long modifier)
 {
-    Display* display = GDK_DISPLAY_XDISPLAY(gtk_widget_get_display(widget));
-    KeyCode code = XKeysymToKeycode(display, keysym);
-    XTestFakeKeyEvent(display, code, True, CurrentTime);
-    XTestFakeKeyEvent(display, code, False, CurrentTime);
-    XFlush(display);
+    fakeKeyPress(GDK_DISPLAY_XDISPLAY(gtk_widget_get_display(widget)), keysym, modifier);
 }
 
 } // namespace tvrn2::test

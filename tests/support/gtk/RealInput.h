@@ -13,8 +13,9 @@ namespace tvrn2::test {
 void clickWidget(GtkWidget* widget);
 
 // Presses and releases a key (an X keysym such as XK_Return) where the
-// keyboard focus is.
-void pressKey(GtkWidget* widget, unsigned long keysym);
+// keyboard focus is, with a modifier key (XK_Shift_L) held down when one is
+// given.
+void pressKey(GtkWidget* widget, unsigned long keysym, unsigned long modifier = 0);
 
 // Moves the pointer to (x, y) pixels from the widget's top left corner.
 void movePointer(GtkWidget* widget, int x, int y);
