@@ -5,4 +5,4 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 export DBUS_SESSION_BUS_ADDRESS=disabled:
 export TVRN2_SCREENSHOTS="$PWD/docs"
-xvfb-run -a build/tests/app/app_tests --gtest_filter='MainWindowFlowTest.*'
+scripts/virtual-display.sh build/tests/app/app_tests --gtest_filter='MainWindowFlowTest.*'

@@ -33,4 +33,4 @@ valgrind)
   exit 2
   ;;
 esac
-xvfb-run -a "$dir/tests/app/app_tests" --gtest_filter=ProgramTest.AFullRunWithAVerdictEndsCleanly
+scripts/virtual-display.sh "$dir/tests/app/app_tests" --gtest_filter=ProgramTest.AFullRunWithAVerdictEndsCleanly

@@ -9,6 +9,6 @@ scripts/deps.sh
 scripts/build.sh build
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   picture="$(realpath -m "${TVRN2_SCREENSHOT:-build/tvrn2-window.png}")"
-  exec xvfb-run -a build/tvrn2 --screenshot "$picture" "$@"
+  exec scripts/virtual-display.sh build/tvrn2 --screenshot "$picture" "$@"
 fi
 exec build/tvrn2 "$@"

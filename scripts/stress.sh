@@ -21,7 +21,7 @@ trap 'if ((${#hogs[@]})); then kill "${hogs[@]}" 2>/dev/null || true; fi' EXIT
 logs=$(mktemp -d)
 for ((run = 1; run <= runs; run++)); do
   start=$(date +%s)
-  if xvfb-run -a ctest --test-dir build -j6 --timeout 600 --output-on-failure >"$logs/run-$run.log" 2>&1; then
+  if scripts/virtual-display.sh ctest --test-dir build -j6 --timeout 600 --output-on-failure >"$logs/run-$run.log" 2>&1; then
     outcome=passed
   else
     outcome=FAILED

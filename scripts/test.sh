@@ -9,11 +9,11 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 scripts/build.sh build
 export DBUS_SESSION_BUS_ADDRESS=disabled:
-xvfb-run -a ctest --test-dir build --output-on-failure -j2 --timeout 600
+scripts/virtual-display.sh ctest --test-dir build --output-on-failure -j2 --timeout 600
 
 if [ "${TVRN2_SANITIZE_SUITE:-1}" = 0 ]; then
   exit 0
 fi
 scripts/build.sh build-asan -DTVRN2_SANITIZE=ON -DTVRN2_BUILD_BENCH=OFF -DTVRN2_BUILD_EXAMPLES=OFF
 source scripts/sanitizer-env.sh
-xvfb-run -a ctest --test-dir build-asan --output-on-failure -j2 --timeout 1200
+scripts/virtual-display.sh ctest --test-dir build-asan --output-on-failure -j2 --timeout 1200

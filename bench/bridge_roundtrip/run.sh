@@ -4,4 +4,4 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 scripts/build.sh build >/dev/null
 export DBUS_SESSION_BUS_ADDRESS=disabled:
-exec xvfb-run -a build/bench/bridge_roundtrip_bench "${1:-1000}"
+exec scripts/virtual-display.sh build/bench/bridge_roundtrip_bench "${1:-1000}"

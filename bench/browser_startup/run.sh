@@ -7,4 +7,4 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 scripts/build.sh build >/dev/null
 export DBUS_SESSION_BUS_ADDRESS=disabled:
-exec xvfb-run -a python3 bench/browser_startup/compare.py build/bench "${1:-7}"
+exec scripts/virtual-display.sh python3 bench/browser_startup/compare.py build/bench "${1:-7}"

@@ -10,4 +10,4 @@ cd "$(dirname "$0")/../.."
 scripts/build.sh build >/dev/null
 command -v WebKitWebDriver >/dev/null || { echo "install webkit2gtk-driver (scripts/deps.sh)" >&2; exit 1; }
 export DBUS_SESSION_BUS_ADDRESS=disabled:
-exec xvfb-run -a python3 bench/fill_form/compare.py build/bench "${1:-5}"
+exec scripts/virtual-display.sh python3 bench/fill_form/compare.py build/bench "${1:-5}"
