@@ -142,6 +142,12 @@ std::uint8_t FeBrowser::Init(std::optional<std::string_view> url, std::int32_t c
     if (InitOLE2(CURRENTCONTROL, windowHandle, clientHandle, "shell.explorer.2") != 0)
         return 0;
     if (CORECONTROL != 0) {
+        // The user's keys and mouse buttons for back and forward take the
+        // way of the browser's own commands, which a derived browser may replace.
+        if (WebView* view = webView()) {
+            view->onHistoryStepAsked
+                = [this](HistoryStep step) { step == HistoryStep::Back ? GoBack() : GoForward(); };
+        }
         if (disableCallbacks == 1) {
             DebugTrace("Init - Registering callbacks... -Disabled", 255);
         } else {
@@ -213,6 +219,8 @@ std::uint8_t FeBrowser::Kill(std::uint8_t flag)
     FeMaster::Kill();
     std::uint8_t result = 1;
     if (CORECONTROL != 0) {
+        if (WebView* view = webView())
+            view->onHistoryStepAsked = nullptr;
         DebugTrace("Kill - Disposing Per-Object Objects...  - !WebBrowser2::Stop...", 255);
         DebugTrace("Kill - Disposing Per-Object Objects...  - !WebBrowser2::Stop... hr=0", 255);
         DebugTrace("Kill - Disposing Per-Object Objects...  - !WebBrowser2::Quit...", 255);

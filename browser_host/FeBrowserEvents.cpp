@@ -1,6 +1,7 @@
 #include "browser_host/FeBrowser.h"
 #include "browser_host/WbEventHandler.h"
 #include "platform/Window.h"
+#include "platform/webkit/WebView.h"
 
 #include <array>
 #include <utility>
@@ -57,7 +58,12 @@ constexpr std::array<std::pair<std::int32_t, std::string_view>, 43> eventNames {
 } // namespace
 
 FeBrowser::FeBrowser() = default;
-FeBrowser::~FeBrowser() = default;
+FeBrowser::~FeBrowser()
+{
+    // A browser that goes without Kill leaves its view to the site table.
+    if (WebView* view = webView())
+        view->onHistoryStepAsked = nullptr;
+}
 
 std::string FeBrowser::EventName(std::int32_t number)
 {

@@ -214,6 +214,10 @@ WebView::WebView(WebViewOptions options)
         webkit_web_view_get_back_forward_list(m_view), "changed", G_CALLBACK(onHistoryChanged), this);
     g_signal_connect(m_finder.get(), "found-text", G_CALLBACK(onFoundText), this);
     g_signal_connect(m_finder.get(), "failed-to-find-text", G_CALLBACK(onFailedToFindText), this);
+    // Before the page sees them: the browser's own keys and buttons work
+    // whatever the page does with its events, even while it does not answer.
+    g_signal_connect(m_view, "key-press-event", G_CALLBACK(onKeyPress), this);
+    g_signal_connect(m_view, "button-press-event", G_CALLBACK(onButtonPress), this);
 }
 
 WebView::~WebView()
@@ -665,6 +669,49 @@ void WebView::onHistoryChanged(void* list, void*, void*, WebView* self)
     if (self->m_pending && self->m_pending->historyItem
         && webkit_back_forward_list_get_current_item(history) == self->m_pending->historyItem)
         self->m_pending.reset();
+}
+
+int WebView::onKeyPress(GtkWidget*, void* eventPointer, WebView* self)
+{
+    auto* event = static_cast<GdkEventKey*>(eventPointer);
+    const auto modifiers = event->state & gtk_accelerator_get_default_mod_mask();
+    std::optional<HistoryStep> step;
+    if (modifiers == GDK_MOD1_MASK && event->keyval == GDK_KEY_Left)
+        step = HistoryStep::Back;
+    else if (modifiers == GDK_MOD1_MASK && event->keyval == GDK_KEY_Right)
+        step = HistoryStep::Forward;
+    else if (modifiers == 0 && event->keyval == GDK_KEY_Back)
+        step = HistoryStep::Back;
+    else if (modifiers == 0 && event->keyval == GDK_KEY_Forward)
+        step = HistoryStep::Forward;
+    if (!step)
+        return FALSE;
+    self->historyStepAsked(*step);
+    return TRUE;
+}
+
+int WebView::onButtonPress(GtkWidget*, void* eventPointer, WebView* self)
+{
+    // The side buttons of a mouse, as X numbers them.
+    constexpr unsigned backButton = 8;
+    constexpr unsigned forwardButton = 9;
+    auto* event = static_cast<GdkEventButton*>(eventPointer);
+    if (event->button != backButton && event->button != forwardButton)
+        return FALSE;
+    // A quick second press also comes as a double press: one step per press.
+    if (event->type == GDK_BUTTON_PRESS)
+        self->historyStepAsked(event->button == backButton ? HistoryStep::Back : HistoryStep::Forward);
+    return TRUE;
+}
+
+void WebView::historyStepAsked(HistoryStep step)
+{
+    if (onHistoryStepAsked)
+        onHistoryStepAsked(step);
+    else if (step == HistoryStep::Back)
+        goBack();
+    else
+        goForward();
 }
 
 void WebView::onFoundText(void*, unsigned matches, WebView* self)

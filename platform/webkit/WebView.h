@@ -27,6 +27,7 @@ enum class PrintMode { WithDialog, WithoutDialog };
 enum class PageOrientation { Portrait, Landscape };
 enum class LoadStage { Started, Redirected, Committed, Finished };
 enum class EditCommand { Cut, Copy, Paste, SelectAll, Undo, Redo, Delete, ClearSelection };
+enum class HistoryStep { Back, Forward };
 
 struct WebViewOptions {
     // Ephemeral keeps cookies, cache and storage in memory only (tests).
@@ -126,6 +127,11 @@ public:
     // Asked before the view follows a navigation (of the page or of a frame),
     // or opens what was aimed at a new window; false stops it.
     std::function<bool(const std::string& uri, bool newWindow)> onNavigationRequest;
+    // The user asked to go back or forward in the history with a key
+    // (Alt+Left, Alt+Right, the keyboard's own Back and Forward keys) or a
+    // mouse button (8, 9). The host goes its own way there, as its own back
+    // and forward commands do; without a listener the view goes itself.
+    std::function<void(HistoryStep)> onHistoryStepAsked;
 
     // The script world the bridge lives in, apart from the page's own scripts.
     static constexpr const char* bridgeWorld = "tvrn2";
@@ -138,6 +144,9 @@ private:
     static void onWebProcessTerminated(WebKitWebView*, int reason, WebView* self);
     static void onHistoryChanged(void* list, void* added, void* removed, WebView* self);
     static void onFailedToFindText(void* controller, WebView* self);
+    static int onKeyPress(GtkWidget*, void* event, WebView* self);
+    static int onButtonPress(GtkWidget*, void* event, WebView* self);
+    void historyStepAsked(HistoryStep step);
     GtkWidget* toplevelWindow() const;
     std::unique_ptr<WaitHold> holdHostEvents();
 

@@ -1,5 +1,7 @@
 #include "browser_host/WbEventHandler.h"
 #include "tests/browser_host/BrowserPageFixture.h"
+#include "tests/support/gtk/OwnDisplay.h"
+#include "tests/support/gtk/RealInput.h"
 
 #include <algorithm>
 #include <functional>
@@ -56,6 +58,16 @@ public:
     }
     void OnBeforeNavigate2(std::string_view url) override { hooks.push_back("before " + std::string(url)); }
     void OnNewWindow2() override { hooks.push_back("new window"); }
+    std::uint8_t GoBack() override
+    {
+        commands.push_back("back");
+        return FeBrowser::GoBack();
+    }
+    std::uint8_t GoForward() override
+    {
+        commands.push_back("forward");
+        return FeBrowser::GoForward();
+    }
 
     // The events without progress and pointer reports, whose number varies from run to run.
     std::vector<Seen> steady() const
@@ -73,6 +85,8 @@ public:
     std::vector<Seen> seen;
     std::vector<std::array<std::string, 7>> all;
     std::vector<std::string> hooks;
+    // The back and forward commands as they were called.
+    std::vector<std::string> commands;
     std::function<std::int32_t(std::int32_t, std::string_view url)> answer;
 };
 
@@ -397,6 +411,67 @@ TEST_F(EventsTest, KillClosesTheHandlerFirstAndNoEventFollows)
     EXPECT_EQ(browser.Kill(0), 1);
     for (const std::string& line : output.lines())
         EXPECT_EQ(line.find("EventHandler"), std::string::npos) << line;
+}
+
+// Real keys and mouse buttons, on an X server of the test's own.
+class RealInputEventsTest : public EventsTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(test::useOwnDisplay());
+        EventsTest::SetUp();
+    }
+};
+
+TEST_F(RealInputEventsTest, KeysAndMouseButtonsGoBackAndForwardAsTheCommandsDo)
+{
+    ASSERT_TRUE(start(0));
+    ASSERT_TRUE(show("/a", "A", "a"));
+    ASSERT_TRUE(show("/b", "B", "b"));
+    WebView* view = browser.webView();
+    GtkWidget* page = GTK_WIDGET(view->webKitView());
+    // Without a window manager the keyboard follows the pointer.
+    test::movePointerOnto(page);
+    gtk_widget_grab_focus(page);
+
+    // One step through the history, and the events it reported, without
+    // those whose number or place varies from run to run.
+    using Seen = RecordingBrowser::Seen;
+    auto step = [&](const std::function<void()>& act, const std::string& title) {
+        browser.seen.clear();
+        act();
+        EXPECT_TRUE(runUntil([&] { return browser.saw(259) && view->title() == title && !view->loading(); }))
+            << "never reached " << title;
+        std::vector<Seen> events = browser.steady();
+        std::erase_if(events, [](const Seen& s) { return s.number == 113; });
+        return events;
+    };
+    struct Case {
+        const char* input;
+        bool back;
+        std::function<void()> give;
+    };
+    const Case cases[] = {
+        { "Alt+Left", true, [&] { test::pressKey(page, GDK_KEY_Left, GDK_KEY_Alt_L); } },
+        { "Alt+Right", false, [&] { test::pressKey(page, GDK_KEY_Right, GDK_KEY_Alt_L); } },
+        { "mouse button 8", true, [&] { test::clickWidget(page, 8); } },
+        { "mouse button 9", false, [&] { test::clickWidget(page, 9); } },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.input);
+        const std::string from = c.back ? "B" : "A";
+        const std::string to = c.back ? "A" : "B";
+        auto command = [&] { c.back ? browser.GoBack() : browser.GoForward(); };
+        auto undo = [&] { c.back ? browser.GoForward() : browser.GoBack(); };
+        const std::vector<Seen> byCommand = step(command, to);
+        ASSERT_FALSE(byCommand.empty());
+        step(undo, from);
+
+        const std::size_t commandsBefore = browser.commands.size();
+        EXPECT_EQ(step(c.give, to), byCommand);
+        const std::vector<std::string> called(browser.commands.begin() + commandsBefore, browser.commands.end());
+        EXPECT_EQ(called, std::vector<std::string> { c.back ? "back" : "forward" });
+    }
 }
 
 TEST(BrowserEvents, EveryEventNumberHasItsNameAndNoOtherNumberHasOne)

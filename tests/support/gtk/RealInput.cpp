@@ -33,12 +33,12 @@ void movePointerOnto(GtkWidget* widget)
     movePointer(widget, allocation.width / 2, allocation.height / 2);
 }
 
-void clickWidget(GtkWidget* widget)
+void clickWidget(GtkWidget* widget, unsigned button)
 {
     movePointerOnto(widget);
     Display* display = GDK_DISPLAY_XDISPLAY(gtk_widget_get_display(widget));
-    XTestFakeButtonEvent(display, 1, True, CurrentTime);
-    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+    XTestFakeButtonEvent(display, button, True, CurrentTime);
+    XTestFakeButtonEvent(display, button, False, CurrentTime);
     XFlush(display);
 }
 

@@ -8,9 +8,11 @@ namespace tvrn2::test {
 // it goes wherever the server's one pointer and keyboard focus are, so a test
 // that uses it runs on a display of its own (OwnDisplay.h).
 
-// A real left click: the pointer moves onto the middle of the widget and the
-// button is pressed and released there.
-void clickWidget(GtkWidget* widget);
+// A real click, left unless another button is given (X numbers them: 3 is
+// the right button, 8 and 9 a mouse's back and forward buttons): the
+// pointer moves onto the middle of the widget and the button is pressed and
+// released there.
+void clickWidget(GtkWidget* widget, unsigned button = 1);
 
 // Presses and releases a key (an X keysym such as XK_Return) where the
 // keyboard focus is, with a modifier key (XK_Shift_L) held down when one is
