@@ -44,8 +44,14 @@ int Program::run()
     // Restores the option itself if the main procedure throws; a halt finds
     // its emergency restorer.
     DragOptionSwitch drag;
+    endRequests.whenDisplayLost([&] {
+        drag.restore();
+        INIMgr.Kill();
+    });
 
     m_main(*this);
+    // From here on the close goes its usual way, display or not.
+    endRequests.whenDisplayLost({});
 
     INIMgr.OnClosing();
     Registry.Kill();

@@ -1,6 +1,9 @@
 #include "platform/ProgramEndRequests.h"
 
+#include "platform/Halt.h"
+
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <glib-unix.h>
 #include <glib.h>
@@ -12,6 +15,7 @@ namespace tvrn2 {
 
 struct ProgramEndRequests::State {
     Handler handler;
+    std::function<void()> closeWithoutDisplay;
     std::vector<guint> sources;
     guint retry { 0 };
     std::vector<std::string> waiting;
@@ -72,6 +76,23 @@ ProgramEndRequests::~ProgramEndRequests()
         g_source_remove(m_state->retry);
     if (alive == m_state.get())
         alive = nullptr;
+}
+
+void ProgramEndRequests::whenDisplayLost(std::function<void()> closeWithoutDisplay)
+{
+    m_state->closeWithoutDisplay = std::move(closeWithoutDisplay);
+}
+
+void ProgramEndRequests::displayLost()
+{
+    if (alive && alive->closeWithoutDisplay) {
+        auto close = std::exchange(alive->closeWithoutDisplay, {});
+        try {
+            close();
+        } catch (...) { }
+    }
+    haltProgram(1);
+    std::abort(); // a halt inside a test returns by throwing; it never comes back here
 }
 
 } // namespace tvrn2

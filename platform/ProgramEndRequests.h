@@ -13,6 +13,11 @@ namespace tvrn2 {
 // closes the way it does when the user closes it. The handler answers
 // whether it took the request; one it did not take (no window open yet) is
 // offered again every tenth of a second. One object at a time.
+//
+// A session can also go without asking: its display goes away. Nothing that
+// shows can close then, so the program cannot take its usual path; what it
+// gives to whenDisplayLost() writes what the close would have written, and
+// the program halts with exit code 1.
 class ProgramEndRequests {
 public:
     using Handler = std::function<bool(const std::string& signal)>;
@@ -21,6 +26,12 @@ public:
     ~ProgramEndRequests();
     ProgramEndRequests(const ProgramEndRequests&) = delete;
     ProgramEndRequests& operator=(const ProgramEndRequests&) = delete;
+
+    // What runs when the display is lost, before the halt; it must not touch the display.
+    void whenDisplayLost(std::function<void()> closeWithoutDisplay);
+
+    // Called by the display's front-end when its connection broke. Does not return.
+    [[noreturn]] static void displayLost();
 
     struct State;
 

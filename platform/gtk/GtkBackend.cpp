@@ -1,7 +1,7 @@
 #include "platform/gtk/GtkBackend.h"
 
 #include "platform/GLibEventLoop.h"
-#include "platform/Halt.h"
+#include "platform/ProgramEndRequests.h"
 #include "platform/WaitCursor.h"
 #include "platform/Window.h"
 #include "platform/gtk/GtkDialogs.h"
@@ -27,12 +27,13 @@ public:
 
 #ifdef GDK_WINDOWING_X11
 // GDK ends the process on the spot when a connection to the X server breaks,
-// and it cannot go on with a dead one. The program ends there too, but as a
-// halt does: the desktop settings it changed for its run are put back first.
+// and it cannot go on with a dead one. The program ends there too, but it
+// first writes what its close would have written and puts back the desktop
+// settings it changed for its run.
 int onConnectionLost(Display*)
 {
     std::fputs("tvrn2: the connection to the display was lost\n", stderr);
-    haltProgram(1);
+    ProgramEndRequests::displayLost();
 }
 
 void closeWhenTheDisplayGoes()

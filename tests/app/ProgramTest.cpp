@@ -482,8 +482,8 @@ TEST_F(ProgramSessionTest, SignalsCloseTheProgramAsAUserDoesAndALostDisplayHalts
         EXPECT_EQ(sectors(), "0") << "the settings file is written at the end of a normal close";
     }
 
-    // GDK cannot go on without its display: the program halts, putting the
-    // drag option back on the way out.
+    // GDK cannot go on without its display: the program halts, writing the
+    // settings file and putting the drag option back on the way out.
     SCOPED_TRACE("the display goes away");
     storeDrag("1");
     std::filesystem::remove(iniFile());
@@ -494,6 +494,7 @@ TEST_F(ProgramSessionTest, SignalsCloseTheProgramAsAUserDoesAndALostDisplayHalts
     EXPECT_THAT(test::TempDir::read(errors), testing::HasSubstr("connection to the display was lost"));
     EXPECT_EQ(drag(), 1);
     EXPECT_EQ(dragNote(), "");
+    EXPECT_EQ(sectors(), "0");
 }
 
 TEST_F(ProgramSessionTest, AKilledRunIsRepairedByTheNextStart)
