@@ -63,9 +63,14 @@ std::string uriScheme(std::string_view target)
     return scheme;
 }
 
+GObjectPtr<GAppInfo> applicationForScheme(const std::string& scheme)
+{
+    return GObjectPtr<GAppInfo>::adopt(g_app_info_get_default_for_uri_scheme(scheme.c_str()));
+}
+
 int launchUri(const std::string& uri, const std::string& scheme)
 {
-    auto app = GObjectPtr<GAppInfo>::adopt(g_app_info_get_default_for_uri_scheme(scheme.c_str()));
+    auto app = applicationForScheme(scheme);
     if (!app)
         return ShellResult::NoAssociation;
     GList uris { const_cast<char*>(uri.c_str()), nullptr, nullptr };
@@ -106,6 +111,24 @@ int checkPath(const std::string& path)
     return ShellResult::Opened;
 }
 
+// The default application for the file's type; null with the reason in `result`.
+GObjectPtr<GAppInfo> applicationForFile(GFile* file, int& result)
+{
+    GError* error = nullptr;
+    auto info = GObjectPtr<GFileInfo>::adopt(g_file_query_info(
+        file, G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE, G_FILE_QUERY_INFO_NONE, nullptr, &error));
+    if (!info) {
+        GErrorPtr owned(error);
+        result = resultForError(error);
+        return {};
+    }
+    const char* type = g_file_info_get_content_type(info.get());
+    auto app = type ? GObjectPtr<GAppInfo>::adopt(g_app_info_get_default_for_type(type, FALSE))
+                    : GObjectPtr<GAppInfo> {};
+    result = app ? ShellResult::Opened : ShellResult::NoAssociation;
+    return app;
+}
+
 int launchFile(GFile* file)
 {
     GCharPtr path(g_file_get_path(file));
@@ -114,20 +137,12 @@ int launchFile(GFile* file)
     if (int checked = checkPath(path.get()); checked != ShellResult::Opened)
         return checked;
 
-    GError* error = nullptr;
-    auto info = GObjectPtr<GFileInfo>::adopt(g_file_query_info(
-        file, G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE, G_FILE_QUERY_INFO_NONE, nullptr, &error));
-    if (!info) {
-        GErrorPtr owned(error);
-        return resultForError(error);
-    }
-    const char* type = g_file_info_get_content_type(info.get());
-    if (!type)
-        return ShellResult::NoAssociation;
-    auto app = GObjectPtr<GAppInfo>::adopt(g_app_info_get_default_for_type(type, FALSE));
+    int found = ShellResult::NoAssociation;
+    auto app = applicationForFile(file, found);
     if (!app)
-        return ShellResult::NoAssociation;
+        return found;
 
+    GError* error = nullptr;
     GList files { file, nullptr, nullptr };
     if (!g_app_info_launch(app.get(), &files, nullptr, &error)) {
         GErrorPtr owned(error);
@@ -137,6 +152,20 @@ int launchFile(GFile* file)
 }
 
 } // namespace
+
+bool hasDefaultApplication(std::string_view text)
+{
+    std::string target(trim(text));
+    auto scheme = uriScheme(target);
+    if (scheme == "file") {
+        auto file = GObjectPtr<GFile>::adopt(g_file_new_for_uri(target.c_str()));
+        int found = ShellResult::NoAssociation;
+        return applicationForFile(file.get(), found).get() != nullptr;
+    }
+    if (!scheme.empty())
+        return applicationForScheme(scheme).get() != nullptr;
+    return target.starts_with("www.") && applicationForScheme("http").get() != nullptr;
+}
 
 int shellOpen(std::string_view text)
 {

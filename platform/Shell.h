@@ -26,4 +26,9 @@ inline constexpr int Opened = 42;
 // ever parses it.
 int shellOpen(std::string_view target);
 
+// Whether the desktop names an application for a URI (by its scheme; for a
+// "file:" URI, by the file's type) or a "www." address. It may still fail
+// to start.
+bool hasDefaultApplication(std::string_view target);
+
 } // namespace tvrn2

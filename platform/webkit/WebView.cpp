@@ -1,6 +1,8 @@
 #include "platform/webkit/WebView.h"
 
 #include "platform/GObjectPtr.h"
+#include "platform/MessageBox.h"
+#include "platform/Shell.h"
 #include "platform/webkit/ErrorPage.h"
 
 #include <webkit2/webkit2.h>
@@ -210,6 +212,8 @@ WebView::WebView(WebViewOptions options)
     g_signal_connect(m_view, "load-failed", G_CALLBACK(onLoadFailedSignal), this);
     g_signal_connect(m_view, "decide-policy", G_CALLBACK(onDecidePolicy), this);
     g_signal_connect(m_view, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), this);
+    g_signal_connect(m_view, "create", G_CALLBACK(onCreate), this);
+    g_signal_connect(m_view, "context-menu", G_CALLBACK(onContextMenu), this);
     g_signal_connect(
         webkit_web_view_get_back_forward_list(m_view), "changed", G_CALLBACK(onHistoryChanged), this);
     g_signal_connect(m_finder.get(), "found-text", G_CALLBACK(onFoundText), this);
@@ -588,7 +592,7 @@ int WebView::onLoadFailedSignal(WebKitWebView*, int, const char* uri, void* erro
     return TRUE;
 }
 
-int WebView::onDecidePolicy(WebKitWebView* view, void* decisionPointer, int type, WebView* self)
+int WebView::onDecidePolicy(WebKitWebView*, void* decisionPointer, int type, WebView* self)
 {
     auto* decision = static_cast<WebKitPolicyDecision*>(decisionPointer);
     auto policyType = static_cast<WebKitPolicyDecisionType>(type);
@@ -612,14 +616,15 @@ int WebView::onDecidePolicy(WebKitWebView* view, void* decisionPointer, int type
         if (self->isPending(uri))
             self->m_pending->underWay = true;
     }
-    if (self->onNavigationRequest && policyType != WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
+    // A new window is asked for by itself when the engine creates it
+    // (below), which window.open does without a decision here.
+    if (self->onNavigationRequest && policyType == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) {
         WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
             WEBKIT_NAVIGATION_POLICY_DECISION(decision));
         const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
-        if (!self->onNavigationRequest(
-                uri ? uri : "", policyType == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION)) {
+        if (!self->onNavigationRequest(uri ? uri : "", false)) {
             // A refused navigation never starts a load.
-            if (policyType == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && self->isPending(uri))
+            if (self->isPending(uri))
                 self->m_pending.reset();
             webkit_policy_decision_ignore(decision);
             return TRUE;
@@ -643,14 +648,7 @@ int WebView::onDecidePolicy(WebKitWebView* view, void* decisionPointer, int type
         }
         return FALSE;
     }
-    case WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION: {
-        // One view per window: a link aimed at a new window opens here.
-        WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
-            WEBKIT_NAVIGATION_POLICY_DECISION(decision));
-        webkit_web_view_load_request(view, webkit_navigation_action_get_request(action));
-        webkit_policy_decision_ignore(decision);
-        return TRUE;
-    }
+    case WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION:
     case WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION:
         return FALSE;
     }
@@ -669,6 +667,76 @@ void WebView::onHistoryChanged(void* list, void*, void*, WebView* self)
     if (self->m_pending && self->m_pending->historyItem
         && webkit_back_forward_list_get_current_item(history) == self->m_pending->historyItem)
         self->m_pending.reset();
+}
+
+GtkWidget* WebView::onCreate(WebKitWebView*, void* actionPointer, WebView* self)
+{
+    auto* action = static_cast<WebKitNavigationAction*>(actionPointer);
+    const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+    self->openNewWindow(uri ? uri : "");
+    // No view of ours: the page's window.open() answers null.
+    return nullptr;
+}
+
+void WebView::openNewWindow(const std::string& uri)
+{
+    if (onNavigationRequest && !onNavigationRequest(uri, true))
+        return;
+    // A window opened empty would be written into by its opener, which
+    // another program's window cannot be.
+    if (uri.empty() || uri == "about:blank")
+        return;
+    if (shellOpen(uri) == ShellResult::Opened)
+        return;
+    // Told once the engine has its answer: the page waits for it meanwhile.
+    g_idle_add_full(G_PRIORITY_DEFAULT_IDLE,
+        [](gpointer data) -> gboolean {
+            std::unique_ptr<std::string> address(static_cast<std::string*>(data));
+            BoxRequest box;
+            box.text = "The page opens a new window, and no web browser of this desktop could show it:|"
+                + *address;
+            box.caption = "New Window";
+            box.icon = BoxIcon::Exclamation;
+            messageBoxes().show(box);
+            return G_SOURCE_REMOVE;
+        },
+        new std::string(uri), nullptr);
+}
+
+int WebView::onContextMenu(WebKitWebView* view, void* menuPointer, void*, void* hitPointer, WebView*)
+{
+    // The "in New Window" entries open their address in the desktop's web
+    // browser: offered only when the desktop has a program for it. A frame's
+    // own address is not told here; its page's stands in for it.
+    auto* menu = static_cast<WebKitContextMenu*>(menuPointer);
+    auto* hit = static_cast<WebKitHitTestResult*>(hitPointer);
+    auto opensElsewhere = [](const char* uri) { return uri && hasDefaultApplication(uri); };
+    GList* items = g_list_copy(webkit_context_menu_get_items(menu));
+    for (GList* entry = items; entry; entry = entry->next) {
+        auto* item = static_cast<WebKitContextMenuItem*>(entry->data);
+        bool works = true;
+        switch (webkit_context_menu_item_get_stock_action(item)) {
+        case WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK_IN_NEW_WINDOW:
+            works = opensElsewhere(webkit_hit_test_result_get_link_uri(hit));
+            break;
+        case WEBKIT_CONTEXT_MENU_ACTION_OPEN_IMAGE_IN_NEW_WINDOW:
+            works = opensElsewhere(webkit_hit_test_result_get_image_uri(hit));
+            break;
+        case WEBKIT_CONTEXT_MENU_ACTION_OPEN_VIDEO_IN_NEW_WINDOW:
+        case WEBKIT_CONTEXT_MENU_ACTION_OPEN_AUDIO_IN_NEW_WINDOW:
+            works = opensElsewhere(webkit_hit_test_result_get_media_uri(hit));
+            break;
+        case WEBKIT_CONTEXT_MENU_ACTION_OPEN_FRAME_IN_NEW_WINDOW:
+            works = opensElsewhere(webkit_web_view_get_uri(view));
+            break;
+        default:
+            break;
+        }
+        if (!works)
+            webkit_context_menu_remove(menu, item);
+    }
+    g_list_free(items);
+    return FALSE;
 }
 
 int WebView::onKeyPress(GtkWidget*, void* eventPointer, WebView* self)

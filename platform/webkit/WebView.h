@@ -125,7 +125,10 @@ public:
     std::function<void(bool ok, const std::string& message)> onPrintDone;
     std::function<void(bool ok, const std::string& message)> onSaveDone;
     // Asked before the view follows a navigation (of the page or of a frame),
-    // or opens what was aimed at a new window; false stops it.
+    // or opens what was aimed at a new window; false stops it. A new window
+    // (window.open, a link aimed at one, the context menu's "in New Window"
+    // entries) opens its address in the desktop's web browser: this program
+    // has one view per window.
     std::function<bool(const std::string& uri, bool newWindow)> onNavigationRequest;
     // The user asked to go back or forward in the history with a key
     // (Alt+Left, Alt+Right, the keyboard's own Back and Forward keys) or a
@@ -144,9 +147,12 @@ private:
     static void onWebProcessTerminated(WebKitWebView*, int reason, WebView* self);
     static void onHistoryChanged(void* list, void* added, void* removed, WebView* self);
     static void onFailedToFindText(void* controller, WebView* self);
+    static GtkWidget* onCreate(WebKitWebView*, void* action, WebView* self);
+    static int onContextMenu(WebKitWebView*, void* menu, void* event, void* hit, WebView* self);
     static int onKeyPress(GtkWidget*, void* event, WebView* self);
     static int onButtonPress(GtkWidget*, void* event, WebView* self);
     void historyStepAsked(HistoryStep step);
+    void openNewWindow(const std::string& uri);
     GtkWidget* toplevelWindow() const;
     std::unique_ptr<WaitHold> holdHostEvents();
 

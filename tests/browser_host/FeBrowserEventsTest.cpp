@@ -1,5 +1,6 @@
 #include "browser_host/WbEventHandler.h"
 #include "tests/browser_host/BrowserPageFixture.h"
+#include "tests/browser_host/DesktopBrowser.h"
 #include "tests/support/gtk/OwnDisplay.h"
 #include "tests/support/gtk/RealInput.h"
 
@@ -303,32 +304,22 @@ TEST_F(EventsTest, ADownloadReportsItsEventsInOrder)
     ASSERT_TRUE(runUntil([&] { return ended; }));
 }
 
-TEST_F(EventsTest, ActionCodesStopNavigationsAndNewWindows)
+TEST_F(EventsTest, ActionCodesStopNavigations)
 {
     ASSERT_TRUE(start(0));
-    const std::string startPage
-        = "<a id='blank' target='_blank' href='/popup'>p</a><a id='link' href='/blocked'>b</a>";
+    const std::string startPage = "<a id='link' href='/blocked'>b</a>";
     ASSERT_TRUE(show("/start", "Start", startPage));
     server.route("/blocked", test::htmlPage("Blocked", "b"));
-    server.route("/popup", test::htmlPage("Popup", "p"));
-    // A scripted click on a link aimed at a new window counts as opening one.
-    webkit_settings_set_javascript_can_open_windows_automatically(
-        webkit_web_view_get_settings(browser.webView()->webKitView()), TRUE);
     std::int32_t navigation = 1;
-    std::int32_t newWindow = 3;
-    browser.answer = [&](std::int32_t number, std::string_view) {
-        return number == 250 ? navigation : number == 251 ? newWindow : 0;
-    };
+    browser.answer = [&](std::int32_t number, std::string_view) { return number == 250 ? navigation : 0; };
 
     // Proves that nothing was loaded: a navigation let through afterwards
     // reports its end only after whatever the stopped ones would have done.
     server.route("/marker", test::htmlPage("Marker", "m"));
     auto withEverythingLetThrough = [&](const std::function<bool()>& step) {
         const std::int32_t keptNavigation = std::exchange(navigation, 0);
-        const std::int32_t keptNewWindow = std::exchange(newWindow, 0);
         const bool done = step();
         navigation = keptNavigation;
-        newWindow = keptNewWindow;
         return done;
     };
     auto passMarker = [&] {
@@ -359,24 +350,58 @@ TEST_F(EventsTest, ActionCodesStopNavigationsAndNewWindows)
     EXPECT_EQ(server.requests("/blocked"), 0);
     EXPECT_EQ(window->pending(Event::FeCallback), posted + 1);
 
-    // 3 keeps a new window from opening; one let through would be loading
-    // here at once.
-    ASSERT_TRUE(withEverythingLetThrough([&] { return show("/start", "Start", startPage); }));
-    browser.webView()->scripts().run("document.getElementById('blank').click()");
-    ASSERT_TRUE(runUntil([&] { return browser.saw(251); }));
-    EXPECT_FALSE(browser.webView()->loading());
-    ASSERT_TRUE(passMarker());
-    EXPECT_EQ(server.requests("/popup"), 0);
-    EXPECT_EQ(browser.webView()->title(), "Marker");
-    ASSERT_TRUE(withEverythingLetThrough([&] { return show("/start", "Start", startPage); }));
-
-    // Other answers let everything through.
+    // Other answers let it through.
     navigation = 0;
-    newWindow = 0;
-    browser.webView()->scripts().run("document.getElementById('blank').click()");
-    ASSERT_TRUE(runUntil([&] { return browser.webView()->title() == "Popup"; }));
     browser.Load(server.url("/blocked"));
     ASSERT_TRUE(runUntil([&] { return browser.webView()->title() == "Blocked"; }));
+}
+
+TEST_F(EventsTest, NewWindowsOpenInTheDesktopsBrowserUnlessTheCallerAnswers3)
+{
+    test::DesktopBrowser::forget();
+    ASSERT_TRUE(start(0));
+    ASSERT_TRUE(show("/start", "Start", "<a id='blank' target='_blank' href='/linked'>l</a>"));
+    // A script's window.open and click count as the user's own.
+    webkit_settings_set_javascript_can_open_windows_automatically(
+        webkit_web_view_get_settings(browser.webView()->webKitView()), TRUE);
+    std::int32_t newWindow = 3;
+    browser.answer = [&](std::int32_t number, std::string_view) { return number == 251 ? newWindow : 0; };
+    const struct {
+        const char* how;
+        std::string path;
+        std::string script;
+    } cases[] = {
+        { "window.open", "/opened", "window.open('/opened')" },
+        { "a link aimed at a new window", "/linked", "document.getElementById('blank').click()" },
+    };
+    auto newWindows = [&] {
+        return std::ranges::count_if(
+            browser.seen, [](const RecordingBrowser::Seen& s) { return s.number == 251; });
+    };
+
+    // 3: each reaches the caller and opens nowhere.
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        const auto before = newWindows();
+        browser.webView()->scripts().run(c.script);
+        ASSERT_TRUE(runUntil([&] { return newWindows() == before + 1; }));
+    }
+    // Any other answer: each opens in the desktop's browser, one after the
+    // other. Any launch of a refused one would have started before them.
+    newWindow = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        browser.webView()->scripts().run(c.script);
+        EXPECT_TRUE(test::DesktopBrowser::waitFor(server.url(c.path)));
+    }
+    EXPECT_EQ(test::DesktopBrowser::opened(),
+        (std::vector<std::string> { server.url("/opened"), server.url("/linked") }));
+    EXPECT_EQ(newWindows(), 4);
+    EXPECT_EQ(std::ranges::count(browser.hooks, "new window"), 4);
+    // This view stays on its page.
+    EXPECT_EQ(browser.webView()->title(), "Start");
+    EXPECT_FALSE(browser.webView()->loading());
+    EXPECT_EQ(server.requests("/opened") + server.requests("/linked"), 0);
 }
 
 TEST_F(EventsTest, KillClosesTheHandlerFirstAndNoEventFollows)
@@ -472,6 +497,72 @@ TEST_F(RealInputEventsTest, KeysAndMouseButtonsGoBackAndForwardAsTheCommandsDo)
         const std::vector<std::string> called(browser.commands.begin() + commandsBefore, browser.commands.end());
         EXPECT_EQ(called, std::vector<std::string> { c.back ? "back" : "forward" });
     }
+}
+
+// The context menu shown on the screen, or null.
+GtkWidget* shownMenu()
+{
+    GtkWidget* menu = nullptr;
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* window = windows; window; window = window->next) {
+        GtkWidget* child = gtk_bin_get_child(GTK_BIN(window->data));
+        if (child && GTK_IS_MENU(child) && gtk_widget_get_mapped(child))
+            menu = child;
+    }
+    g_list_free(windows);
+    return menu;
+}
+
+TEST_F(RealInputEventsTest, TheContextMenuOpensLinksInNewWindowsOnlyWhereTheyCanGo)
+{
+    test::DesktopBrowser::forget();
+    ASSERT_TRUE(start(0));
+    const std::string fill = "style='display:block;height:100vh'";
+    ASSERT_TRUE(show("/web", "Web", "<a " + fill + " href='/linked'>web</a>"));
+    WebView* view = browser.webView();
+    GtkWidget* page = GTK_WIDGET(view->webKitView());
+    // The entries as the menu offers them, after the view's own choice.
+    std::vector<WebKitContextMenuAction> offered;
+    g_signal_connect(view->webKitView(), "context-menu",
+        G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu* menu, GdkEvent*, WebKitHitTestResult*,
+                        std::vector<WebKitContextMenuAction>* offered) {
+            offered->clear();
+            for (GList* item = webkit_context_menu_get_items(menu); item; item = item->next)
+                offered->push_back(
+                    webkit_context_menu_item_get_stock_action(WEBKIT_CONTEXT_MENU_ITEM(item->data)));
+            return FALSE;
+        }),
+        &offered);
+    auto rightClick = [&] {
+        offered.clear();
+        test::clickWidget(page, 3);
+        return runUntil([&] { return !offered.empty() && shownMenu(); });
+    };
+    auto offers = [&](WebKitContextMenuAction action) { return std::ranges::count(offered, action) == 1; };
+
+    // A web address: the entry reaches the caller and the desktop's browser.
+    ASSERT_TRUE(rightClick());
+    ASSERT_TRUE(offers(WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK));
+    auto entry = std::ranges::find(offered, WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK_IN_NEW_WINDOW);
+    ASSERT_NE(entry, offered.end());
+    for (auto item = offered.begin(); item <= entry; ++item) {
+        if (*item != WEBKIT_CONTEXT_MENU_ACTION_NO_ACTION) // separators take no key
+            test::pressKey(page, GDK_KEY_Down);
+    }
+    test::pressKey(page, GDK_KEY_Return);
+    EXPECT_TRUE(test::DesktopBrowser::waitFor(server.url("/linked")));
+    EXPECT_TRUE(browser.saw(251));
+    EXPECT_EQ(view->title(), "Web");
+
+    // An address no program of the desktop takes: no such entry.
+    ASSERT_TRUE(runUntil([] { return !shownMenu(); }));
+    ASSERT_TRUE(show("/script", "Script", "<a " + fill + " href='javascript:void 0'>script</a>"));
+    ASSERT_TRUE(rightClick());
+    EXPECT_TRUE(offers(WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK));
+    EXPECT_FALSE(offers(WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK_IN_NEW_WINDOW));
+    test::pressKey(page, GDK_KEY_Escape);
+    EXPECT_TRUE(runUntil([] { return !shownMenu(); }));
+    EXPECT_EQ(test::DesktopBrowser::opened(), std::vector<std::string> { server.url("/linked") });
 }
 
 TEST(BrowserEvents, EveryEventNumberHasItsNameAndNoOtherNumberHasOne)
