@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     std::string_view text(reinterpret_cast<const char*>(data), size);
     std::vector<RegistryProblem> problems;
-    RegistryDocument document = parseRegistryText(text, problems);
+    RegistryDocument document = parseRegistryText(std::string(text), problems);
     for (const auto& problem : problems)
         FUZZ_CHECK(problem.line >= 1);
 

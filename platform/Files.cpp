@@ -226,29 +226,63 @@ int writeFileAtomically(const std::string& link, std::string_view data)
     return 0;
 }
 
+namespace {
+
+// Reads the open file a piece at a time, handing each piece to `take` until
+// it answers false or the file ends; false when a read fails (errno set).
+template <typename Take> bool readPieces(int fd, Take take)
+{
+    char chunk[65536];
+    for (;;) {
+        ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return false;
+        if (got == 0 || !take(std::string_view(chunk, static_cast<std::size_t>(got))))
+            return true;
+    }
+}
+
+} // namespace
+
 std::optional<std::string> readWholeFile(const std::string& path)
 {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return std::nullopt;
     std::string contents;
-    char chunk[65536];
-    for (;;) {
-        ssize_t got = ::read(fd, chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            int error = errno;
-            ::close(fd);
-            errno = error;
-            return std::nullopt;
-        }
-        if (got == 0)
-            break;
-        contents.append(chunk, static_cast<std::size_t>(got));
-    }
+    // The size is a hint: the file may grow or shrink while it is read.
+    struct stat info { };
+    if (::fstat(fd, &info) == 0 && info.st_size > 0)
+        contents.reserve(static_cast<std::size_t>(info.st_size));
+    bool read = readPieces(fd, [&](std::string_view piece) {
+        contents += piece;
+        return true;
+    });
+    int error = errno;
     ::close(fd);
+    if (!read) {
+        errno = error;
+        return std::nullopt;
+    }
     return contents;
+}
+
+bool fileHolds(const std::string& path, std::string_view bytes)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    std::size_t at = 0;
+    bool same = true;
+    bool read = readPieces(fd, [&](std::string_view piece) {
+        same = piece.size() <= bytes.size() - at && piece == bytes.substr(at, piece.size());
+        at += piece.size();
+        return same;
+    });
+    ::close(fd);
+    return read && same && at == bytes.size();
 }
 
 int makeFolders(const std::string& path)

@@ -77,6 +77,10 @@ std::string linkTarget(const std::string& path);
 // The whole file, or std::nullopt with errno set.
 std::optional<std::string> readWholeFile(const std::string& path);
 
+// Whether the file holds exactly these bytes (false when it cannot be read),
+// found out a piece at a time without a copy of the whole file.
+bool fileHolds(const std::string& path, std::string_view bytes);
+
 // Creates the folder and the folders above it as needed; returns 0 or errno.
 int makeFolders(const std::string& path);
 

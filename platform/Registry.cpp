@@ -15,8 +15,6 @@
 #include <mutex>
 #include <optional>
 #include <sys/stat.h>
-#include <unordered_map>
-#include <unordered_set>
 
 namespace tvrn2 {
 namespace {
@@ -110,7 +108,7 @@ public:
                 return ERROR_ACCESS_DENIED;
             if (m_damaged)
                 return ERROR_BADDB;
-            addKey(path);
+            m_document.addKey(path);
             if (auto error = save())
                 return error;
             if (disposition)
@@ -193,9 +191,9 @@ public:
         if (m_damaged)
             return ERROR_BADDB;
         std::string bytes = data ? std::string(reinterpret_cast<const char*>(data), dataSize) : std::string();
-        RegistryKey* stored = storedKey(open->path);
+        RegistryKey* stored = m_document.findKey(open->path);
         if (!stored)
-            stored = &addKey(open->path);
+            stored = &m_document.addKey(open->path);
         auto existing = std::find_if(stored->values.begin(), stored->values.end(),
             [&](const RegistryValue& v) { return equalsIgnoringCase(v.name, name); });
         if (existing == stored->values.end()) {
@@ -216,31 +214,24 @@ private:
         std::string path = registryStorePath();
         Stamp now = stampOf(path);
         bool same = m_loaded && path == m_path && now == m_stamp;
-        if (same && !recentlyModified(now))
+        // File times are coarse: an edit that keeps the size within the
+        // same tick shows only in the bytes.
+        if (same && (!recentlyModified(now) || (now.exists && fileHolds(path, m_document.source))))
             return readWritten();
         std::optional<std::string> text;
         if (now.exists)
             text = readWholeFile(path);
-        // File times are coarse: an edit that keeps the size within the
-        // same tick shows only in the bytes.
-        if (same && text && *text == m_text)
-            return readWritten();
         m_path = std::move(path);
         m_stamp = now;
         m_loaded = true;
         m_document = {};
-        m_text.clear();
         m_written = false;
         m_damaged = false;
-        m_keyIndex.clear();
-        m_keysWithin.clear();
         if (!now.exists)
             return;
         std::vector<RegistryProblem> problems;
         if (text) {
-            m_text = std::move(*text);
-            m_document = parseRegistryText(m_text, problems);
-            index();
+            m_document = parseRegistryText(std::move(*text), problems);
         } else {
             problems.push_back({ 0, std::string("it cannot be read: ") + std::strerror(errno) });
         }
@@ -278,9 +269,9 @@ private:
                                                                        : ERROR_REGISTRY_IO_FAILED;
         }
         m_stamp = stampOf(m_path);
-        m_text = std::move(text);
         // The places of lines in the new text are worked out when the store
         // is next used, so that a run of changes reads the text once.
+        m_document.source = std::move(text);
         m_written = true;
         return ERROR_SUCCESS;
     }
@@ -292,32 +283,8 @@ private:
             return;
         m_written = false;
         std::vector<RegistryProblem> problems;
-        m_document = parseRegistryText(m_text, problems);
-        index();
+        m_document = parseRegistryText(std::move(m_document.source), problems);
         m_damaged = !problems.empty();
-    }
-
-    void index()
-    {
-        m_keyIndex.clear();
-        m_keysWithin.clear();
-        for (std::size_t i = 0; i < m_document.keys.size(); ++i)
-            indexKey(i);
-    }
-
-    void indexKey(std::size_t i)
-    {
-        std::string folded = toLowerAscii(m_document.keys[i].path);
-        for (auto slash = folded.find('\\'); slash != std::string::npos; slash = folded.find('\\', slash + 1))
-            m_keysWithin.insert(folded.substr(0, slash));
-        m_keyIndex.emplace(std::move(folded), i);
-    }
-
-    RegistryKey& addKey(const std::string& path)
-    {
-        m_document.keys.push_back({ path, {}, {} });
-        indexKey(m_document.keys.size() - 1);
-        return m_document.keys.back();
     }
 
     const OpenKey* handle(HKEY key)
@@ -346,34 +313,25 @@ private:
             return ERROR_INVALID_PARAMETER;
         // A key already stored keeps the spelling it was created with.
         std::string wanted = path + "\\" + std::string(subKey);
-        if (const RegistryKey* stored = storedKey(wanted))
+        if (const RegistryKey* stored = m_document.findKey(wanted))
             path = stored->path;
         else
             path = std::move(wanted);
         return ERROR_SUCCESS;
     }
 
-    RegistryKey* storedKey(std::string_view path)
-    {
-        auto found = m_keyIndex.find(toLowerAscii(path));
-        return found == m_keyIndex.end() ? nullptr : &m_document.keys[found->second];
-    }
-
     bool keyExists(const std::string& path)
     {
         if (path.find('\\') == std::string::npos)
             return true; // a hive
-        std::string folded = toLowerAscii(path);
-        if (m_keyIndex.contains(folded) || m_keysWithin.contains(folded))
-            return true;
-        return !liveRegistryValues(path).empty();
+        return m_document.holdsKey(path) || !liveRegistryValues(path).empty();
     }
 
     // The stored values in their order, then the live ones the file does not hold.
     std::vector<RegistryValue> allValues(const std::string& path)
     {
         std::vector<RegistryValue> values;
-        if (const RegistryKey* stored = storedKey(path))
+        if (const RegistryKey* stored = m_document.findKey(path))
             values = stored->values;
         for (auto& live : liveRegistryValues(path)) {
             bool shadowed = std::any_of(values.begin(), values.end(),
@@ -386,7 +344,7 @@ private:
 
     std::optional<RegistryValue> findValue(const std::string& path, std::string_view name)
     {
-        if (const RegistryKey* stored = storedKey(path)) {
+        if (const RegistryKey* stored = m_document.findKey(path)) {
             for (const auto& value : stored->values) {
                 if (equalsIgnoringCase(value.name, name))
                     return value;
@@ -404,13 +362,11 @@ private:
     Stamp m_stamp;
     bool m_loaded { false };
     bool m_damaged { false };
-    bool m_written { false }; // m_text was written since m_document was read
+    // The document's source is the text written last, and its keys still
+    // have the places of their lines in the text before.
+    bool m_written { false };
+    // The file's keys and its bytes as last read or written.
     RegistryDocument m_document;
-    std::string m_text; // the file's bytes as last read or written
-    // Stored keys by their path folded to lower case, and the paths of the
-    // keys above them (which exist without a section of their own).
-    std::unordered_map<std::string, std::size_t> m_keyIndex;
-    std::unordered_set<std::string> m_keysWithin;
     std::string m_reportedPath;
     Stamp m_reportedStamp;
     std::map<HKEY, OpenKey> m_handles;

@@ -6,6 +6,7 @@
 #include <array>
 #include <optional>
 #include <unordered_map>
+#include <utility>
 
 namespace tvrn2 {
 namespace {
@@ -46,18 +47,24 @@ std::optional<std::string> readQuoted(std::string_view& text)
 {
     if (text.empty() || text.front() != '"')
         return std::nullopt;
+    auto escaped = [&](std::size_t i) {
+        return text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == '\\' || text[i + 1] == '"');
+    };
+    std::size_t close = 1;
+    while (close < text.size() && text[close] != '"')
+        close += escaped(close) ? 2 : 1;
+    if (close >= text.size())
+        return std::nullopt;
     std::string result;
-    for (std::size_t i = 1; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '"') {
-            text.remove_prefix(i + 1);
-            return result;
-        }
-        if (c == '\\' && i + 1 < text.size() && (text[i + 1] == '\\' || text[i + 1] == '"'))
-            c = text[++i];
-        result.push_back(c);
+    // Room for the NUL a text value ends with.
+    result.reserve(close);
+    for (std::size_t i = 1; i < close; ++i) {
+        if (escaped(i))
+            ++i;
+        result.push_back(text[i]);
     }
-    return std::nullopt;
+    text.remove_prefix(close + 1);
+    return result;
 }
 
 std::string quoted(std::string_view text)
@@ -92,6 +99,22 @@ std::optional<std::string> parseHexBytes(std::string_view list)
     return bytes;
 }
 
+// FNV-1a over the path folded to lower case, its bits then mixed (as
+// splitmix64 does) for the index, which takes the low ones.
+std::uint64_t foldedHash(std::string_view path)
+{
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (char c : path) {
+        hash ^= static_cast<unsigned char>(lowerAscii(c));
+        hash *= 1099511628211ULL;
+    }
+    hash ^= hash >> 30;
+    hash *= 0xbf58476d1ce4e5b9ULL;
+    hash ^= hash >> 27;
+    hash *= 0x94d049bb133111ebULL;
+    return hash ^ (hash >> 31);
+}
+
 bool isTextType(std::uint32_t type)
 {
     return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
@@ -100,30 +123,37 @@ bool isTextType(std::uint32_t type)
 // One line of the text: where its bytes are (line break included) and what
 // it says (line break excluded), in UTF-8.
 struct Line {
-    std::size_t begin;
-    std::size_t end;
+    std::size_t begin { 0 };
+    std::size_t end { 0 };
     std::string_view text;
 };
 
+// Reads the text in one pass, line by line, with the lines seen in place in
+// the document's bytes (a UTF-16 line decoded on its own).
 class Parser {
 public:
-    Parser(std::string_view bytes, std::vector<RegistryProblem>& problems)
+    Parser(std::string bytes, std::vector<RegistryProblem>& problems)
         : m_problems(problems)
     {
-        m_document.source = std::string(bytes);
-        m_document.encoding = detectTextEncoding(bytes);
-        if (m_document.encoding.form == TextEncoding::Form::Utf16le)
-            splitUtf16Lines();
-        else
-            splitUtf8Lines();
-        m_keyIndex.reserve(m_lines.size() / 3);
+        m_document.source = std::move(bytes);
+        m_document.encoding = detectTextEncoding(m_document.source);
+        m_utf16 = m_document.encoding.form == TextEncoding::Form::Utf16le;
+        m_next = byteOrderMark(m_document.encoding).size();
+        // Room for the keys, so that they are not moved as the list of them
+        // grows: as many as there are "[" in the text, but not more than one
+        // in 64 bytes, so that a text of brackets takes little.
+        const std::string& source = m_document.source;
+        auto keys = std::min(
+            static_cast<std::size_t>(std::count(source.begin(), source.end(), '[')), source.size() / 64);
+        m_document.keys.reserve(keys);
+        m_document.paths.reserve(keys);
     }
 
     RegistryDocument run()
     {
         bool sawHeader = false;
-        for (m_at = 0; m_at < m_lines.size(); ++m_at) {
-            std::string_view line = trimBlanks(m_lines[m_at].text);
+        while (nextLine()) {
+            std::string_view line = trimBlanks(m_line.text);
             if (line.empty() || line.front() == ';')
                 continue;
             if (!sawHeader) {
@@ -143,52 +173,32 @@ public:
             else
                 problem("a line that is neither a key nor a value");
         }
-        if (m_oddByte) {
-            m_at = m_lines.empty() ? 0 : m_lines.size() - 1;
+        if (m_utf16 && (m_document.source.size() - byteOrderMark(m_document.encoding).size()) % 2 != 0) {
+            m_lineNumber = std::max<std::size_t>(m_lineNumber, 1);
             problem("UTF-16 text that ends in half a character");
         }
         return std::move(m_document);
     }
 
 private:
-    void problem(std::string reason) { m_problems.push_back({ m_at + 1, std::move(reason) }); }
+    void problem(std::string reason) { m_problems.push_back({ m_lineNumber, std::move(reason) }); }
 
-    void noteLineEnding(std::string_view content, bool terminated)
-    {
-        if (terminated && !m_sawLineEnd) {
-            m_sawLineEnd = true;
-            m_document.lineEnding = !content.empty() && content.back() == '\r' ? "\r\n" : "\n";
-        }
-    }
-
-    void splitUtf8Lines()
-    {
-        std::string_view text = m_document.source;
-        std::size_t at = byteOrderMark(m_document.encoding).size();
-        while (at < text.size()) {
-            std::size_t newline = text.find('\n', at);
-            bool terminated = newline != text.npos;
-            std::size_t end = terminated ? newline + 1 : text.size();
-            std::string_view content = text.substr(at, (terminated ? newline : text.size()) - at);
-            noteLineEnding(content, terminated);
-            if (!content.empty() && content.back() == '\r')
-                content.remove_suffix(1);
-            m_lines.push_back({ at, end, content });
-            at = end;
-        }
-    }
-
-    // The bytes go line by line through the conversion: the decoded lines
-    // share one buffer, and each knows where its own bytes are.
-    void splitUtf16Lines()
+    // Moves m_line on to the next line; false past the last.
+    bool nextLine()
     {
         std::string_view bytes = m_document.source;
-        std::size_t at = byteOrderMark(m_document.encoding).size();
-        std::vector<std::pair<std::size_t, std::size_t>> pieces; // in m_decoded
-        std::vector<std::pair<std::size_t, std::size_t>> spans; // in the source
-        while (at + 1 < bytes.size()) {
-            std::size_t end = at;
-            bool terminated = false;
+        std::size_t at = m_next;
+        if (m_utf16 ? at + 1 >= bytes.size() : at >= bytes.size())
+            return false;
+        std::size_t end = at;
+        bool terminated = false;
+        std::string_view content;
+        if (!m_utf16) {
+            std::size_t newline = bytes.find('\n', at);
+            terminated = newline != bytes.npos;
+            end = terminated ? newline + 1 : bytes.size();
+            content = bytes.substr(at, (terminated ? newline : bytes.size()) - at);
+        } else {
             while (end + 1 < bytes.size()) {
                 bool newline = bytes[end] == '\n' && bytes[end + 1] == '\0';
                 end += 2;
@@ -197,24 +207,22 @@ private:
                     break;
                 }
             }
-            std::size_t contentEnd = terminated ? end - 2 : end;
-            std::string content = utf16leToUtf8(bytes.substr(at, contentEnd - at));
-            noteLineEnding(content, terminated);
-            if (!content.empty() && content.back() == '\r')
-                content.pop_back();
-            pieces.emplace_back(m_decoded.size(), content.size());
-            m_decoded += content;
+            m_decoded = utf16leToUtf8(bytes.substr(at, (terminated ? end - 2 : end) - at));
+            content = m_decoded;
             // A last odd byte belongs to the last line's bytes.
             if (end + 1 == bytes.size())
                 end = bytes.size();
-            spans.emplace_back(at, end);
-            at = end;
         }
-        m_oddByte = (bytes.size() - byteOrderMark(m_document.encoding).size()) % 2 != 0;
-        std::string_view decoded = m_decoded;
-        for (std::size_t i = 0; i < pieces.size(); ++i)
-            m_lines.push_back(
-                { spans[i].first, spans[i].second, decoded.substr(pieces[i].first, pieces[i].second) });
+        if (terminated && !m_sawLineEnd) {
+            m_sawLineEnd = true;
+            m_document.lineEnding = !content.empty() && content.back() == '\r' ? "\r\n" : "\n";
+        }
+        if (!content.empty() && content.back() == '\r')
+            content.remove_suffix(1);
+        m_line = { at, end, content };
+        m_next = end;
+        ++m_lineNumber;
+        return true;
     }
 
     void readKey(std::string_view line)
@@ -231,21 +239,21 @@ private:
         std::string_view canonical = canonicalHiveName(hive);
         if (canonical.empty())
             return problem("an unknown hive");
-        std::string full(canonical);
-        full += path.substr(hive.size());
+        std::string full;
+        full.reserve(path.size() - hive.size() + canonical.size());
+        full.append(canonical).append(path.substr(hive.size()));
         if (full.find("\\\\") != std::string::npos)
             return problem("an empty key name in the path");
-        const Line& here = m_lines[m_at];
-        auto [found, added] = m_keyIndex.try_emplace(toLowerAscii(full), m_document.keys.size());
-        if (added)
-            m_document.keys.push_back({ std::move(full), {}, {} });
-        m_key = found->second;
-        m_document.keys[m_key].source = { here.begin, here.end };
+        RegistryKey* key = m_document.findKey(full);
+        if (!key)
+            key = &m_document.addKey(std::move(full));
+        m_key = static_cast<std::size_t>(key - m_document.keys.data());
+        key->source = { m_line.begin, m_line.end };
     }
 
     void readValue(std::string_view line)
     {
-        std::size_t firstLine = m_at;
+        std::size_t firstByte = m_line.begin;
         std::string name;
         if (line.front() == '@') {
             line.remove_prefix(1);
@@ -293,7 +301,7 @@ private:
             return problem("a value of a form not understood");
         }
         RegistryKey& key = m_document.keys[m_key];
-        value.source = { m_lines[firstLine].begin, m_lines[m_at].end };
+        value.source = { firstByte, m_line.end };
         key.source.end = value.source.end;
         // The last of several values of one name is the one that counts. Few
         // values are compared one by one; a key with many has an index.
@@ -352,9 +360,9 @@ private:
         std::string list(trimBlanks(rest.substr(1)));
         while (!list.empty() && list.back() == '\\') {
             list.pop_back();
-            if (m_at + 1 >= m_lines.size())
+            if (!nextLine())
                 break;
-            list += trimBlanks(m_lines[++m_at].text);
+            list += trimBlanks(m_line.text);
         }
         auto bytes = parseHexBytes(list);
         if (!bytes) {
@@ -386,15 +394,14 @@ private:
 
     std::vector<RegistryProblem>& m_problems;
     RegistryDocument m_document;
-    std::string m_decoded; // the lines of a UTF-16 text, in UTF-8
-    std::vector<Line> m_lines;
+    bool m_utf16 { false };
+    std::size_t m_next { 0 }; // where the next line's bytes begin
+    Line m_line; // the line read last
+    std::size_t m_lineNumber { 0 }; // its number, from 1
+    std::string m_decoded; // the line read last of a UTF-16 text, in UTF-8
     bool m_sawLineEnd { false };
-    bool m_oddByte { false };
-    std::size_t m_at { 0 };
     std::size_t m_key { noKey };
-    // Keys by their path, values by their key's number and name, folded to
-    // lower case: a large store is read in one pass.
-    std::unordered_map<std::string, std::size_t> m_keyIndex;
+    // Values by their key's number and name folded to lower case, for keys with many.
     std::unordered_map<std::string, std::size_t> m_valueIndex;
 };
 
@@ -545,9 +552,70 @@ std::string_view canonicalHiveName(std::string_view name)
     return {};
 }
 
-RegistryDocument parseRegistryText(std::string_view bytes, std::vector<RegistryProblem>& problems)
+void RegistryPathIndex::add(std::uint64_t hash, Place place)
 {
-    return Parser(bytes, problems).run();
+    if ((m_used + 1) * 4 > m_slots.size() * 3)
+        reserve(2 * (m_used + 1));
+    std::size_t at = hash & mask();
+    while (m_slots[at].place.length)
+        at = (at + 1) & mask();
+    m_slots[at] = { hash, place };
+    ++m_used;
+}
+
+void RegistryPathIndex::reserve(std::size_t places)
+{
+    std::size_t size = 16;
+    while (size * 3 < places * 4)
+        size *= 2;
+    if (size <= m_slots.size())
+        return;
+    std::vector<Slot> old = std::exchange(m_slots, std::vector<Slot>(size));
+    m_used = 0;
+    for (const Slot& slot : old) {
+        if (slot.place.length)
+            add(slot.hash, slot.place);
+    }
+}
+
+RegistryKey* RegistryDocument::findKey(std::string_view path)
+{
+    auto place = paths.find(foldedHash(path), [&](RegistryPathIndex::Place place) {
+        const std::string& stored = keys[place.key].path;
+        return place.length == stored.size() && equalsIgnoringCase(stored, path);
+    });
+    return place ? &keys[place->key] : nullptr;
+}
+
+bool RegistryDocument::holdsKey(std::string_view path) const
+{
+    auto held = [&](RegistryPathIndex::Place place) {
+        return equalsIgnoringCase(std::string_view(keys[place.key].path).substr(0, place.length), path);
+    };
+    return paths.find(foldedHash(path), held).has_value();
+}
+
+RegistryKey& RegistryDocument::addKey(std::string path)
+{
+    auto number = static_cast<std::uint32_t>(keys.size());
+    keys.push_back({ std::move(path), {}, {} });
+    std::string_view added = keys.back().path;
+    // The keys above a path already held are held too: the walk up stops at
+    // the first of them.
+    for (auto slash = added.rfind('\\'); slash != std::string_view::npos && slash > 0;
+         slash = added.rfind('\\', slash - 1)) {
+        std::string_view above = added.substr(0, slash);
+        if (holdsKey(above))
+            break;
+        paths.add(foldedHash(above), { number, static_cast<std::uint32_t>(slash) });
+    }
+    paths.add(foldedHash(added), { number, static_cast<std::uint32_t>(added.size()) });
+    return keys.back();
+}
+
+RegistryDocument parseRegistryText(std::string bytes, std::vector<RegistryProblem>& problems)
+{
+    return Parser(std::move(bytes), problems).run();
 }
 
 std::string formatRegistryText(const RegistryDocument& document)

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,6 +50,47 @@ struct RegistryKey {
     TextSpan source {};
 };
 
+// Where paths are among a document's keys, by a hash of the path folded to
+// lower case: a table of places in one block, open addressed, that the
+// document checks against its keys' paths. A large store is indexed without
+// an allocation or a copy of a name per key.
+class RegistryPathIndex {
+public:
+    struct Place {
+        std::uint32_t key; // the key's number
+        // How much of its path: all of it, or the part that names a key
+        // above it. Never 0, as a path begins with a hive.
+        std::uint32_t length;
+    };
+
+    // The first place stored under `hash` that `wanted` accepts.
+    template <typename Wanted> std::optional<Place> find(std::uint64_t hash, Wanted wanted) const
+    {
+        if (m_slots.empty())
+            return std::nullopt;
+        for (std::size_t at = hash & mask(); m_slots[at].place.length; at = (at + 1) & mask()) {
+            if (m_slots[at].hash == hash && wanted(m_slots[at].place))
+                return m_slots[at].place;
+        }
+        return std::nullopt;
+    }
+
+    void add(std::uint64_t hash, Place place);
+    // Room for that many places in all.
+    void reserve(std::size_t places);
+
+private:
+    struct Slot {
+        std::uint64_t hash { 0 };
+        Place place { 0, 0 }; // of length 0 in an empty slot
+    };
+
+    std::size_t mask() const { return m_slots.size() - 1; }
+
+    std::vector<Slot> m_slots; // a power of two of them, at most three quarters used
+    std::size_t m_used { 0 };
+};
+
 // The keys of a store and the text they were read from. A rewrite keeps that
 // text: comments, blank lines, line endings, the byte order mark, the
 // encoding, the spelling of names and the order of everything; only the
@@ -61,6 +103,19 @@ struct RegistryDocument {
     TextEncoding encoding {};
     std::string lineEnding { "\n" };
     bool hasHeader { false };
+
+    // The paths of the keys and of the keys above them, found in any case.
+    // Filled as keys are read and as addKey adds them; a document put
+    // together by hand has none.
+    RegistryPathIndex paths;
+
+    // The key of that path, in any case; null when there is none.
+    RegistryKey* findKey(std::string_view path);
+    // Whether the key is stored, or lies above a key that is (and so exists
+    // without a section of its own).
+    bool holdsKey(std::string_view path) const;
+    // Adds a key (of a path not stored yet) after the others.
+    RegistryKey& addKey(std::string path);
 };
 
 struct RegistryProblem {
@@ -74,8 +129,8 @@ struct RegistryProblem {
 // "\" and "\"" for a quote; any other backslash is itself. hex(n) data of the
 // text types is UTF-16LE in the file and UTF-8 here. Reads as much as it
 // understands; everything it does not understand is listed in `problems`.
-// Pure functions over bytes.
-RegistryDocument parseRegistryText(std::string_view bytes, std::vector<RegistryProblem>& problems);
+// Pure functions over bytes; the document keeps the bytes it was read from.
+RegistryDocument parseRegistryText(std::string bytes, std::vector<RegistryProblem>& problems);
 std::string formatRegistryText(const RegistryDocument& document);
 
 // The hive's canonical name for a name in any case ("hkey_current_user"), or

@@ -95,5 +95,32 @@ TEST(FilesTest, ExistsSizeAppendCreateDelete)
     EXPECT_FALSE(fileExists(log));
 }
 
+TEST(FilesTest, FileHoldsComparesEveryByteOfTheFile)
+{
+    test::TempDir temp;
+    std::string path = (temp / "f").string();
+    const std::string large(200000, 'x'); // more than one piece is read
+    const struct {
+        std::string file;
+        std::string bytes;
+        bool same;
+    } cases[] = {
+        { "", "", true },
+        { "abc", "abc", true },
+        { "abc", "abd", false },
+        { "abc", "ab", false },
+        { "ab", "abc", false },
+        { large, large, true },
+        { large + "y", large + "z", false },
+        { large, large + "x", false },
+        { large + "x", large, false },
+    };
+    for (const auto& c : cases) {
+        ASSERT_FALSE(createFile(path, c.file));
+        EXPECT_EQ(fileHolds(path, c.bytes), c.same) << c.file.size() << " bytes against " << c.bytes.size();
+    }
+    EXPECT_FALSE(fileHolds((temp / "missing").string(), ""));
+}
+
 } // namespace
 } // namespace tvrn2

@@ -1,5 +1,7 @@
 #include "platform/RegistryText.h"
 
+#include "platform/TextCase.h"
+
 #include <gtest/gtest.h>
 
 namespace tvrn2 {
@@ -140,6 +142,45 @@ void changeSome(RegistryDocument& document)
             key.values.push_back({ "New", REG_SZ, "x\0"s });
     }
     document.keys.push_back({ "HKEY_CURRENT_USER\\Software\\Added", { { "v", REG_DWORD, "\x01\0\0\0"s } } });
+}
+
+TEST(RegistryTextTest, KeysAreFoundInAnyCaseAmongMany)
+{
+    // More keys than the index is first given room for, and a section that comes back at the end.
+    const std::string many = "HKEY_CURRENT_USER\\Software\\Many\\Key";
+    std::string text = "Windows Registry Editor Version 5.00\n";
+    for (int i = 0; i < 5000; ++i)
+        text += "[" + many + std::to_string(i) + "]\n\"v\"=\"" + std::to_string(i) + "\"\n";
+    text += "[hkey_current_user\\SOFTWARE\\many\\KEY17]\n\"w\"=\"again\"\n";
+    std::vector<RegistryProblem> problems;
+    RegistryDocument document = parseRegistryText(text, problems);
+    ASSERT_TRUE(problems.empty());
+    ASSERT_EQ(document.keys.size(), 5000U);
+    for (std::size_t i = 0; i < document.keys.size(); ++i) {
+        RegistryKey* key = document.findKey(toUpperAscii(many + std::to_string(i)));
+        ASSERT_EQ(key, &document.keys[i]) << i;
+        EXPECT_EQ(key->path, many + std::to_string(i));
+    }
+    EXPECT_EQ(document.keys[17].values.size(), 2U);
+
+    document.addKey("HKEY_CURRENT_USER\\Software\\Other\\Deep\\Deeper");
+    EXPECT_EQ(document.findKey("hkey_current_user\\software\\other\\deep\\deeper"), &document.keys.back());
+    const std::pair<const char*, bool> held[] = {
+        { "HKEY_CURRENT_USER", true },
+        { "hkey_current_user\\software\\many", true },
+        { "HKEY_CURRENT_USER\\Software\\Many\\Key4999", true },
+        { "HKEY_CURRENT_USER\\Software\\Many\\Key5000", false },
+        { "HKEY_CURRENT_USER\\Software\\Ma", false },
+        { "HKEY_CURRENT_USER\\Software\\Many\\Key1\\Sub", false },
+        { "HKEY_CURRENT_USER\\Software\\OTHER\\deep", true },
+        { "HKEY_CURRENT_USER\\Software\\Other\\Dee", false },
+        { "HKEY_USERS", false },
+    };
+    for (const auto& [path, holds] : held)
+        EXPECT_EQ(document.holdsKey(path), holds) << path;
+    EXPECT_EQ(document.findKey("HKEY_CURRENT_USER\\Software\\Many"), nullptr)
+        << "above keys, with no section";
+    EXPECT_EQ(document.findKey("HKEY_CURRENT_USER\\Software\\Other\\Deep"), nullptr);
 }
 
 TEST(RegistryTextTest, RewriteKeepsEveryLineItDoesNotChange)
