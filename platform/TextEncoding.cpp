@@ -43,13 +43,29 @@ Step stepAt(std::string_view text, std::size_t i)
     return { Step::Kind::Scalar, code, length };
 }
 
-// True when the UTF-8 at `i` starts with something that becomes a low surrogate.
-bool lowSurrogateAt(std::string_view text, std::size_t i)
+// A run of high surrogates in UTF-8 from `i` on: where it ends, and whether
+// what follows it becomes a low surrogate unit (a byte kept as one, or a low
+// surrogate). Then every high surrogate of the run travels as bytes, since
+// the last one would pair with what follows and each one before it with the
+// first byte of the next.
+struct HighRun {
+    std::size_t end;
+    bool keptAsBytes;
+};
+
+HighRun highRunAt(std::string_view text, std::size_t i)
 {
-    if (i >= text.size())
-        return false;
-    Step step = stepAt(text, i);
-    return step.kind == Step::Kind::Invalid || (step.kind == Step::Kind::Surrogate && step.code >= 0xDC00);
+    while (i < text.size()) {
+        Step step = stepAt(text, i);
+        if (step.kind == Step::Kind::Invalid)
+            return { i, true };
+        if (step.kind != Step::Kind::Surrogate)
+            return { i, false };
+        if (step.code >= 0xDC00)
+            return { i, true };
+        i += step.length;
+    }
+    return { i, false };
 }
 
 void appendUtf8(std::string& out, char32_t code)
@@ -122,13 +138,18 @@ std::string utf8ToUtf16le(std::string_view text)
     std::string out;
     out.reserve(text.size() * 2);
     std::size_t i = 0;
+    HighRun run { 0, false }; // the run of high surrogates last looked at
     while (i < text.size()) {
         Step step = stepAt(text, i);
         // A high surrogate followed by something that becomes a low one would
         // make a pair, which reads back as another character: its bytes
         // then travel one by one.
-        if (step.kind == Step::Kind::Surrogate && step.code < 0xDC00 && lowSurrogateAt(text, i + step.length))
-            step = { Step::Kind::Invalid, static_cast<unsigned char>(text[i]), 1 };
+        if (step.kind == Step::Kind::Surrogate && step.code < 0xDC00) {
+            if (i >= run.end)
+                run = highRunAt(text, i);
+            if (run.keptAsBytes)
+                step = { Step::Kind::Invalid, static_cast<unsigned char>(text[i]), 1 };
+        }
         switch (step.kind) {
         case Step::Kind::Scalar:
             if (step.code < 0x10000) {

@@ -371,6 +371,8 @@ TEST(RegistryTextTest, Utf16Conversions)
         { "\xED\xB2\x80", "\xED\xDC\xB2\xDC\x80\xDC" }, // the form of U+DC80, which stands for a byte
         // A high surrogate's form before what becomes a low surrogate would pair with it.
         { "\xED\xA0\x80\xFF", "\xED\xDC\xA0\xDC\x80\xDC\xFF\xDC" },
+        // So would each one of a run of them that ends before such a thing.
+        { "\xED\xAB\xAB\xED\xAB\xAB\xAB", "\xED\xDC\xAB\xDC\xAB\xDC\xED\xDC\xAB\xDC\xAB\xDC\xAB\xDC" },
         { "\xE2\x82", "\xE2\xDC\x82\xDC" }, // cut short
         { "\xE9t\xE9", "\xE9\xDCt\x00\xE9\xDC"s }, // Latin-1
     };
