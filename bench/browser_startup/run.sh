@@ -3,8 +3,9 @@
 # memory of all processes (UI, web, network), the browser host against a bare
 # WebKitGTK window, on one page served from loopback. Runs each program
 # ROUNDS times in turn under a virtual display and prints medians and ratios.
+# Usage: bench/browser_startup/run.sh [rounds]
 set -euo pipefail
-cd "$(dirname "$0")/../.."
-scripts/build.sh build >/dev/null
+source "$(dirname "$0")/../common.sh"
+build_once
 export DBUS_SESSION_BUS_ADDRESS=disabled:
-exec scripts/virtual-display.sh python3 bench/browser_startup/compare.py build/bench "${1:-7}"
+exec "$root/scripts/virtual-display.sh" python3 "$root/bench/browser_startup/compare.py" "$build/bench" "${1:-7}"

@@ -6,8 +6,8 @@
 # 5,000 elements and prints its peak memory. Both sides check their work.
 # Usage: bench/fill_form/run.sh [rounds]
 set -euo pipefail
-cd "$(dirname "$0")/../.."
-scripts/build.sh build >/dev/null
+source "$(dirname "$0")/../common.sh"
+build_once
 command -v WebKitWebDriver >/dev/null || { echo "install webkit2gtk-driver (scripts/deps.sh)" >&2; exit 1; }
 export DBUS_SESSION_BUS_ADDRESS=disabled:
-exec scripts/virtual-display.sh python3 bench/fill_form/compare.py build/bench "${1:-5}"
+exec "$root/scripts/virtual-display.sh" python3 "$root/bench/fill_form/compare.py" "$build/bench" "${1:-5}"
