@@ -212,7 +212,8 @@ WebView::WebView(WebViewOptions options)
     g_signal_connect(m_view, "load-failed", G_CALLBACK(onLoadFailedSignal), this);
     g_signal_connect(m_view, "decide-policy", G_CALLBACK(onDecidePolicy), this);
     g_signal_connect(m_view, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), this);
-    g_signal_connect(m_view, "notify::is-web-process-responsive", G_CALLBACK(onResponsivenessChanged), this);
+    g_signal_connect(
+        m_view, "notify::is-web-process-responsive", G_CALLBACK(onResponsivenessChanged), this);
     g_signal_connect(m_view, "create", G_CALLBACK(onCreate), this);
     g_signal_connect(m_view, "context-menu", G_CALLBACK(onContextMenu), this);
     g_signal_connect(
@@ -223,8 +224,9 @@ WebView::WebView(WebViewOptions options)
     // whatever the page does with its events, even while it does not answer.
     g_signal_connect(m_view, "key-press-event", G_CALLBACK(onKeyPress), this);
     g_signal_connect(m_view, "button-press-event", G_CALLBACK(onButtonPress), this);
-    m_processEnder = std::make_unique<EmergencyRestorer>(
-        [view = m_view] { webkit_web_view_terminate_web_process(view); });
+    m_processEnder = std::make_unique<EmergencyRestorer>([view = m_view] {
+        webkit_web_view_terminate_web_process(view);
+    });
 }
 
 WebView::~WebView()
@@ -755,8 +757,7 @@ void WebView::openNewWindow(const std::string& uri)
     if (shellOpen(uri) == ShellResult::Opened)
         return;
     // Told once the engine has its answer: the page waits for it meanwhile.
-    g_idle_add_full(
-        G_PRIORITY_DEFAULT_IDLE,
+    g_idle_add_full(G_PRIORITY_DEFAULT_IDLE,
         [](gpointer data) -> gboolean {
             std::unique_ptr<std::string> address(static_cast<std::string*>(data));
             BoxRequest box;

@@ -7,10 +7,12 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
 #include <sys/types.h>
+#include <thread>
 #include <vector>
 
 namespace tvrn2 {
@@ -41,8 +43,7 @@ std::vector<std::string> runningInGroup(pid_t group)
         char state = 0;
         pid_t parent = 0;
         pid_t processGroup = 0;
-        if (fields >> state >> parent >> processGroup && processGroup == group && state != 'Z'
-            && state != 'X')
+        if (fields >> state >> parent >> processGroup && processGroup == group && state != 'Z' && state != 'X')
             running.push_back(pid + " " + stat.substr(open, close - open + 1));
     }
     return running;
@@ -54,6 +55,18 @@ std::string listed(const std::vector<std::string>& processes)
     for (const std::string& process : processes)
         text += process + "\n";
     return text;
+}
+
+// Waits for `done`, looking again every 50 ms; false when `limit` passed first.
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(50ms);
+    }
+    return true;
 }
 
 // A web page whose script never ends keeps its web process busy: left to
@@ -81,8 +94,8 @@ TEST(ProgramWebProcesses, EndWithTheProgramEvenWhileItsPageLoops)
     enum class Way { Closed, DisplayLost };
     for (Way way : { Way::Closed, Way::DisplayLost }) {
         SCOPED_TRACE(way == Way::Closed ? "closed" : "the display went away");
-        test::RunningProgram server { { "Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24",
-            "-nolisten", "tcp" } };
+        test::RunningProgram server { { "Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten",
+            "tcp" } };
         const std::string number = server.firstLine(20s);
         ASSERT_FALSE(number.empty()) << "Xvfb did not start";
         test::ScopedEnv display { "DISPLAY", ":" + number };
@@ -91,7 +104,7 @@ TEST(ProgramWebProcesses, EndWithTheProgramEvenWhileItsPageLoops)
         test::RunningProgram program({ TVRN2_PROGRAM });
         ASSERT_TRUE(program.started());
         const pid_t group = program.pid(); // it leads a process group of its own
-        ASSERT_TRUE(test::pollUntil([&] { return proxy.requests(looping) > loopsBefore; }, 60s))
+        ASSERT_TRUE(waitFor([&] { return proxy.requests(looping) > loopsBefore; }, 60s))
             << "the page never started its endless script";
         const std::string before = listed(runningInGroup(group));
         EXPECT_NE(before.find("(WebKitWebProces"), std::string::npos) << before;
@@ -100,7 +113,7 @@ TEST(ProgramWebProcesses, EndWithTheProgramEvenWhileItsPageLoops)
         const test::ProgramRun run = program.wait(60s);
         EXPECT_TRUE(run.finished) << run.errors;
         // Well within the time the engine's own process would take to end itself.
-        EXPECT_TRUE(test::pollUntil([&] { return runningInGroup(group).empty(); }, 5s))
+        EXPECT_TRUE(waitFor([&] { return runningInGroup(group).empty(); }, 5s))
             << "still running after the program:\n"
             << listed(runningInGroup(group));
         kill(-group, SIGKILL); // whatever outlived it

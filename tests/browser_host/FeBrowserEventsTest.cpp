@@ -421,8 +421,7 @@ TEST_F(EventsTest, APageThatNeverAnswersIsEndedWhenTheUserSaysAndTheBrowserGoesO
     WebView* view = browser.webView();
     auto showLooping = [&] {
         const int before = server.requests("/looping");
-        return show("/loop", "Looping", loop)
-            && runUntil([&] { return server.requests("/looping") > before; });
+        return show("/loop", "Looping", loop) && runUntil([&] { return server.requests("/looping") > before; });
     };
     auto shown = [&] { return view->title() == "Next" && browser.saw(259) && !view->loading(); };
 
@@ -566,8 +565,7 @@ TEST_F(RealInputEventsTest, KeysAndMouseButtonsGoBackAndForwardAsTheCommandsDo)
 
         const std::size_t commandsBefore = browser.commands.size();
         EXPECT_EQ(step(c.give, to), byCommand);
-        const std::vector<std::string> called(
-            browser.commands.begin() + commandsBefore, browser.commands.end());
+        const std::vector<std::string> called(browser.commands.begin() + commandsBefore, browser.commands.end());
         EXPECT_EQ(called, std::vector<std::string> { c.back ? "back" : "forward" });
     }
 }

@@ -6,7 +6,6 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -137,17 +136,6 @@ ProgramRun runProgram(const std::vector<std::string>& arguments, std::chrono::mi
 {
     RunningProgram program(arguments);
     return program.wait(limit);
-}
-
-bool pollUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
-{
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(50ms);
-    }
-    return true;
 }
 
 } // namespace tvrn2::test

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <chrono>
-#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -51,9 +50,5 @@ private:
 // `limit` is killed, so a program that hangs fails the test instead of
 // holding it up.
 ProgramRun runProgram(const std::vector<std::string>& arguments, std::chrono::milliseconds limit);
-
-// Looks at `done` every 50 ms until it holds, for what another program does
-// that no main loop of the test hears of; false when `limit` passed first.
-bool pollUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
 
 } // namespace tvrn2::test
