@@ -212,8 +212,6 @@ WebView::WebView(WebViewOptions options)
     g_signal_connect(m_view, "load-failed", G_CALLBACK(onLoadFailedSignal), this);
     g_signal_connect(m_view, "decide-policy", G_CALLBACK(onDecidePolicy), this);
     g_signal_connect(m_view, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), this);
-    g_signal_connect(
-        m_view, "notify::is-web-process-responsive", G_CALLBACK(onResponsivenessChanged), this);
     g_signal_connect(m_view, "create", G_CALLBACK(onCreate), this);
     g_signal_connect(m_view, "context-menu", G_CALLBACK(onContextMenu), this);
     g_signal_connect(
@@ -224,18 +222,11 @@ WebView::WebView(WebViewOptions options)
     // whatever the page does with its events, even while it does not answer.
     g_signal_connect(m_view, "key-press-event", G_CALLBACK(onKeyPress), this);
     g_signal_connect(m_view, "button-press-event", G_CALLBACK(onButtonPress), this);
-    m_processEnder = std::make_unique<EmergencyRestorer>([view = m_view] {
-        webkit_web_view_terminate_web_process(view);
-    });
 }
 
 WebView::~WebView()
 {
-    m_processEnder.reset();
     g_signal_handlers_disconnect_by_data(m_view, this);
-    // Left to itself, a process whose page never ends its script would go
-    // on for a while after its view, even after the program.
-    webkit_web_view_terminate_web_process(m_view);
     g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(m_view), this);
     g_signal_handlers_disconnect_by_data(m_finder.get(), this);
     m_document.reset();
@@ -255,11 +246,9 @@ bool WebView::load(const std::string& uri, const std::vector<std::string>& heade
 {
     if (uri.empty())
         return false;
-    endHungProcessIfAsked();
-    auto again = [this, uri, headers] { load(uri, headers); };
     if (headers.empty()) {
         webkit_web_view_load_uri(m_view, uri.c_str());
-        navigationAccepted(again);
+        navigationAccepted();
         return true;
     }
     auto request = GObjectPtr<WebKitURIRequest>::adopt(webkit_uri_request_new(uri.c_str()));
@@ -274,25 +263,23 @@ bool WebView::load(const std::string& uri, const std::vector<std::string>& heade
         }
     }
     webkit_web_view_load_request(m_view, request.get());
-    navigationAccepted(again);
+    navigationAccepted();
     return true;
 }
 
 void WebView::loadHtml(const std::string& html)
 {
-    endHungProcessIfAsked();
     webkit_web_view_load_html(m_view, html.c_str(), "about:blank");
-    navigationAccepted([this, html] { loadHtml(html); });
+    navigationAccepted();
 }
 
 bool WebView::goBack()
 {
     if (!webkit_web_view_can_go_back(m_view))
         return false;
-    endHungProcessIfAsked();
     auto* target = webkit_back_forward_list_get_back_item(webkit_web_view_get_back_forward_list(m_view));
     webkit_web_view_go_back(m_view);
-    navigationAccepted([this] { goBack(); }, target);
+    navigationAccepted(target);
     return true;
 }
 
@@ -300,29 +287,24 @@ bool WebView::goForward()
 {
     if (!webkit_web_view_can_go_forward(m_view))
         return false;
-    endHungProcessIfAsked();
     auto* target = webkit_back_forward_list_get_forward_item(webkit_web_view_get_back_forward_list(m_view));
     webkit_web_view_go_forward(m_view);
-    navigationAccepted([this] { goForward(); }, target);
+    navigationAccepted(target);
     return true;
 }
 
 bool WebView::reload(ReloadMode mode)
 {
-    endHungProcessIfAsked();
     if (mode == ReloadMode::BypassCache)
         webkit_web_view_reload_bypass_cache(m_view);
     else
         webkit_web_view_reload(m_view);
-    navigationAccepted([this, mode] { reload(mode); });
+    navigationAccepted();
     return true;
 }
 
 bool WebView::stop()
 {
-    // Ending a process that does not answer stops whatever it was doing.
-    if (endHungProcessIfAsked())
-        return true;
     // The engine only stops a load it has started; one still waiting for its
     // go-ahead would go on, so it is refused when it asks.
     if (m_pending)
@@ -346,44 +328,13 @@ bool WebView::loading() const
     return (m_pending && !m_pending->stopped) || webkit_web_view_is_loading(m_view);
 }
 
-void WebView::navigationAccepted(std::function<void()> again, const void* historyItem)
+void WebView::navigationAccepted(const void* historyItem)
 {
     // The engine takes the address at once as the view's own, in its own
     // spelling; its reports about this navigation carry that spelling.
     const char* uri = webkit_web_view_get_uri(m_view);
     m_pending = PendingNavigation { uri ? uri : "" };
     m_pending->historyItem = historyItem;
-    m_pending->again = std::move(again);
-}
-
-bool WebView::endHungProcessIfAsked()
-{
-    if (webkit_web_view_get_is_web_process_responsive(m_view))
-        return false;
-    std::string page = title().empty() ? uri() : title();
-    BoxRequest box;
-    box.caption = "Page Not Responding";
-    box.text = "The page \"" + page + "\" is not responding.|End it and go on, or wait for it?";
-    box.icon = BoxIcon::Question;
-    box.customButtons = "&End Page|&Wait";
-    box.defaultButton = 1;
-    if (messageBoxes().show(box) != 1)
-        return false;
-    // The engine reports the end at once (and the view forgets what was
-    // pending there); the next navigation starts a fresh process.
-    webkit_web_view_terminate_web_process(m_view);
-    return true;
-}
-
-void WebView::askAboutWaitingNavigation()
-{
-    m_askScheduled = false;
-    // Under way by now, or answered after all: nothing waits any more.
-    if (!m_pending || m_pending->underWay || !m_pending->again)
-        return;
-    auto again = m_pending->again;
-    if (endHungProcessIfAsked())
-        again();
 }
 
 bool WebView::isPending(const char* uri) const
@@ -702,25 +653,6 @@ int WebView::onDecidePolicy(WebKitWebView*, void* decisionPointer, int type, Web
         return FALSE;
     }
     return FALSE;
-}
-
-void WebView::onResponsivenessChanged(WebKitWebView* view, void*, WebView* self)
-{
-    // The engine notices only once it waits for an answer, as it does for a
-    // navigation sent to the page's process. Asked from the loop, as the
-    // question may take a while.
-    if (webkit_web_view_get_is_web_process_responsive(view) || self->m_askScheduled || !self->m_pending
-        || self->m_pending->underWay)
-        return;
-    self->m_askScheduled = true;
-    g_idle_add_full(
-        G_PRIORITY_DEFAULT,
-        [](gpointer data) -> gboolean {
-            if (WebView* view = lockView(data))
-                view->askAboutWaitingNavigation();
-            return G_SOURCE_REMOVE;
-        },
-        new WeakView(self->m_self), [](gpointer data) { delete static_cast<WeakView*>(data); });
 }
 
 void WebView::onWebProcessTerminated(WebKitWebView*, int, WebView* self)

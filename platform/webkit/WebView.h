@@ -1,7 +1,6 @@
 #pragma once
 
 #include "platform/GObjectPtr.h"
-#include "platform/Halt.h"
 #include "platform/webkit/DocumentBridge.h"
 #include "platform/webkit/DownloadBar.h"
 #include "platform/webkit/DownloadController.h"
@@ -73,12 +72,6 @@ public:
     bool stop();
     bool canGoBack() const;
     bool canGoForward() const;
-    // A web process that stopped answering (a page's script that never ends)
-    // would hold up whatever is sent to it. Once the engine says so, each of
-    // the navigation calls below first asks the user whether to end it; ended,
-    // the call goes on in a fresh process. A navigation already waiting on
-    // such a process when the engine says so is asked about then.
-    //
     // True from the moment a navigation is accepted here (load, reload, back,
     // forward) until it ends: finished, failed, stopped, refused or turned
     // into a download. The engine itself only reports a load once its web
@@ -152,7 +145,6 @@ private:
     static int onDecidePolicy(WebKitWebView*, void* decision, int type, WebView* self);
     static void onFoundText(void* controller, unsigned matches, WebView* self);
     static void onWebProcessTerminated(WebKitWebView*, int reason, WebView* self);
-    static void onResponsivenessChanged(WebKitWebView*, void*, WebView* self);
     static void onHistoryChanged(void* list, void* added, void* removed, WebView* self);
     static void onFailedToFindText(void* controller, WebView* self);
     static GtkWidget* onCreate(WebKitWebView*, void* action, WebView* self);
@@ -160,10 +152,6 @@ private:
     static int onKeyPress(GtkWidget*, void* event, WebView* self);
     static int onButtonPress(GtkWidget*, void* event, WebView* self);
     void historyStepAsked(HistoryStep step);
-    // Ends a web process that does not answer when the user says so; true when ended.
-    bool endHungProcessIfAsked();
-    // The navigation waiting on a process that stopped answering, once the user was asked.
-    void askAboutWaitingNavigation();
     void openNewWindow(const std::string& uri);
     GtkWidget* toplevelWindow() const;
     std::unique_ptr<WaitHold> holdHostEvents();
@@ -178,10 +166,6 @@ private:
     std::unique_ptr<DownloadController> m_downloads;
     std::unique_ptr<ScriptRunner> m_scripts;
     std::unique_ptr<DocumentBridge> m_document;
-    // A halt ends the web process too: one that does not answer would go on
-    // long after the program.
-    std::unique_ptr<EmergencyRestorer> m_processEnder;
-    bool m_askScheduled { false };
     // A navigation accepted here whose page the engine has not shown yet, by
     // its address as the engine spells it. Reports about an earlier load can
     // still arrive meanwhile (the engine's own loading state goes idle at
@@ -197,13 +181,11 @@ private:
         // For a step through the history: the entry it goes to. A step
         // within one page loads nothing and only moves the history.
         const void* historyItem { nullptr };
-        // Makes the same call again, in a fresh web process.
-        std::function<void()> again;
     };
     std::optional<PendingNavigation> m_pending;
     // The address the error page stands for: its Try Again loads it again.
     std::string m_failedUri;
-    void navigationAccepted(std::function<void()> again, const void* historyItem = nullptr);
+    void navigationAccepted(const void* historyItem = nullptr);
     bool isPending(const char* uri) const;
     // Whether the engine's report about `uri` ends the pending navigation.
     bool endsPending(const char* uri) const;

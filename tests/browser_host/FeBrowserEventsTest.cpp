@@ -1,5 +1,4 @@
 #include "browser_host/WbEventHandler.h"
-#include "platform/MessageBox.h"
 #include "tests/browser_host/BrowserPageFixture.h"
 #include "tests/browser_host/DesktopBrowser.h"
 #include "tests/support/gtk/OwnDisplay.h"
@@ -403,76 +402,6 @@ TEST_F(EventsTest, NewWindowsOpenInTheDesktopsBrowserUnlessTheCallerAnswers3)
     EXPECT_EQ(browser.webView()->title(), "Start");
     EXPECT_FALSE(browser.webView()->loading());
     EXPECT_EQ(server.requests("/opened") + server.requests("/linked"), 0);
-}
-
-TEST_F(EventsTest, APageThatNeverAnswersIsEndedWhenTheUserSaysAndTheBrowserGoesOn)
-{
-    ScriptedMessageBoxes boxes;
-    ScopedMessageBoxes scriptedBoxes { boxes };
-    constexpr int endPage = 1;
-    constexpr int wait = 2;
-    ASSERT_TRUE(start(0));
-    // Once loaded, the page tells the server it goes into its endless
-    // script, and from then on answers nothing.
-    const std::string loop = "<script>onload = () => setTimeout(() => { const r = new XMLHttpRequest(); "
-                             "r.open('GET', '/looping', false); r.send(); for (;;) { } })</script>";
-    server.route("/looping", "");
-    server.route("/next", test::htmlPage("Next", "n"));
-    WebView* view = browser.webView();
-    auto showLooping = [&] {
-        const int before = server.requests("/looping");
-        return show("/loop", "Looping", loop) && runUntil([&] { return server.requests("/looping") > before; });
-    };
-    auto shown = [&] { return view->title() == "Next" && browser.saw(259) && !view->loading(); };
-
-    // The engine notices as a load waits on the page: the user is asked, and waits.
-    ASSERT_TRUE(showLooping());
-    boxes.answer(wait);
-    browser.Load(server.url("/next"));
-    ASSERT_TRUE(runUntil([&] { return boxes.shown().size() == 1; }));
-    EXPECT_EQ(server.requests("/next"), 0);
-    EXPECT_NE(boxes.shown()[0].text.find("\"Looping\" is not responding"), std::string::npos)
-        << boxes.shown()[0].text;
-
-    // Stop then asks at once, and ends the page's process: the load waiting
-    // there goes with it, and the next one needs no question.
-    boxes.answer(endPage);
-    EXPECT_EQ(browser.Stop(), 1);
-    EXPECT_EQ(boxes.shown().size(), 2u);
-    browser.seen.clear();
-    browser.Load(server.url("/next"));
-    ASSERT_TRUE(runUntil(shown));
-    EXPECT_EQ(server.requests("/next"), 1);
-    EXPECT_EQ(boxes.shown().size(), 2u);
-    using Seen = RecordingBrowser::Seen;
-    std::vector<Seen> events = browser.steady();
-    std::erase_if(events, [](const Seen& s) { return s.number == 113; });
-    const std::vector<Seen> asUsual { { 250, "0", server.url("/next") }, { 106, "", "" }, { 252, "", "" },
-        { 104, "", "" }, { 259, "", "" } };
-    EXPECT_EQ(events, asUsual);
-
-    // A load or a refresh that waits on such a page asks, and ended, goes
-    // on in a fresh process: the new page arrives, or the page runs again
-    // (the engine may take it from its cache).
-    struct Case {
-        const char* call;
-        std::function<void()> make;
-        std::string arrives;
-    };
-    const Case cases[] = {
-        { "Load", [&] { browser.Load(server.url("/next")); }, "/next" },
-        { "RefreshPage", [&] { browser.RefreshPage(); }, "/looping" },
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.call);
-        ASSERT_TRUE(showLooping());
-        const std::size_t asked = boxes.shown().size();
-        const int before = server.requests(c.arrives);
-        boxes.answer(endPage);
-        c.make();
-        EXPECT_TRUE(runUntil([&] { return server.requests(c.arrives) == before + 1; }));
-        EXPECT_EQ(boxes.shown().size(), asked + 1);
-    }
 }
 
 TEST_F(EventsTest, KillClosesTheHandlerFirstAndNoEventFollows)
