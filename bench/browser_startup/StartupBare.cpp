@@ -1,8 +1,11 @@
 // The peer: a bare WebKitGTK window loading one page, nothing else.
 // Prints "loaded" when the page finished, then the memory of its processes.
+// Usage: browser_startup_bare URL [WIDTH HEIGHT]: the view's size in pixels
+// (default 800 by 600), so that it draws the same area as the other program.
 #include "ProcessMemory.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
@@ -32,7 +35,8 @@ int main(int argc, char** argv)
         return 2;
     gtk_init(&argc, &argv);
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    gtk_window_set_default_size(GTK_WINDOW(window), 800, 600);
+    gtk_window_set_default_size(
+        GTK_WINDOW(window), argc > 3 ? std::atoi(argv[2]) : 800, argc > 3 ? std::atoi(argv[3]) : 600);
     GtkWidget* view = webkit_web_view_new();
     gtk_container_add(GTK_CONTAINER(window), view);
     g_signal_connect(view, "load-changed", G_CALLBACK(onLoadChanged), nullptr);

@@ -1,7 +1,8 @@
 // The program's way to the same page: the GTK window runtime, a window with
 // a container control, the browser host's process start and a browser object
 // created over the container by the control sites. Prints "loaded" when the
-// page finished, then the memory of its processes.
+// page finished, then the view's size in pixels and the memory of its
+// processes.
 #include "ProcessMemory.h"
 #include "browser_host/FeBrowser.h"
 #include "browser_host/FeProcess.h"
@@ -11,6 +12,7 @@
 
 #include <cstdio>
 #include <glib.h>
+#include <gtk/gtk.h>
 
 using namespace tvrn2;
 
@@ -40,6 +42,9 @@ int main(int argc, char** argv)
         if (!g_main_context_iteration(nullptr, FALSE))
             g_usleep(1000);
     }
+    GtkAllocation area;
+    gtk_widget_get_allocation(GTK_WIDGET(browser.webView()->webKitView()), &area);
+    std::printf("size %d %d\n", area.width, area.height);
     int processes = 0;
     long kb = treeResidentKb(processes);
     std::printf("rss %ld %d\n", kb, processes);

@@ -32,22 +32,27 @@ class Handler(http.server.BaseHTTPRequestHandler):
         pass
 
 
-def run(program, url, home):
+def run(program, url, home, size=()):
+    """Start to loaded in seconds, (resident kB, processes), and the view's
+    size: the one the program tells, else the one it was given."""
     env = dict(os.environ, XDG_DATA_HOME=home, XDG_CACHE_HOME=home, XDG_CONFIG_HOME=home)
     start = time.monotonic()
-    process = subprocess.Popen([program, url], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=env, text=True)
+    process = subprocess.Popen([program, url, *size], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=env,
+                               text=True)
     loaded = None
     rss = None
     for line in process.stdout:
         if line.startswith("loaded") and loaded is None:
             loaded = time.monotonic() - start
+        elif line.startswith("size"):
+            size = tuple(line.split()[1:])
         elif line.startswith("rss"):
             _, kb, count = line.split()
             rss = (int(kb), int(count))
     process.wait(timeout=60)
     if loaded is None or rss is None:
         sys.exit(f"{program} did not report (exit {process.returncode})")
-    return loaded, rss
+    return loaded, rss, size
 
 
 def main():
@@ -57,17 +62,21 @@ def main():
     url = f"http://127.0.0.1:{server.server_address[1]}/"
     programs = {"tvrn2": os.path.join(folder, "browser_startup_tvrn2"), "bare": os.path.join(folder, "browser_startup_bare")}
     results = {name: [] for name in programs}
+    # The bare window is given the size of the program's view: the same page
+    # drawn over the same area.
     for _ in range(rounds):
         for name, program in programs.items():
             with tempfile.TemporaryDirectory() as home:
-                results[name].append(run(program, url, home))
+                size = results["tvrn2"][-1][2] if name == "bare" else ()
+                results[name].append(run(program, url, home, size))
     summary = {}
     for name, runs in results.items():
         start = statistics.median(r[0] for r in runs) * 1000
         memory = statistics.median(r[1][0] for r in runs) / 1024
         processes = runs[0][1][1]
         summary[name] = (start, memory)
-        print(f"{name:6} start {start:7.1f} ms   rss {memory:7.1f} MB over {processes} processes   ({rounds} runs, medians)")
+        print(f"{name:6} start {start:7.1f} ms   rss {memory:7.1f} MB over {processes} processes"
+              f"   ({rounds} runs, medians; view {'x'.join(runs[0][2])})")
     start_ratio = summary["tvrn2"][0] / summary["bare"][0]
     memory_ratio = summary["tvrn2"][1] / summary["bare"][1]
     start_met, memory_met = start_ratio <= START_GOAL, memory_ratio <= MEMORY_GOAL

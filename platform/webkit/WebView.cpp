@@ -39,6 +39,21 @@ GObjectPtr<WebKitWebsiteDataManager> makeDataManager(const WebViewOptions& optio
         "base-data-directory", data.c_str(), "base-cache-directory", cache.c_str(), nullptr));
 }
 
+// The engine set up for a program that shows one page at a time rather than
+// for a general browser: no back-forward cache, nothing for WebGL, media
+// elements, Web Audio, media streams or media source extensions, which the
+// program never uses, and no hardware acceleration, which on a page drawn
+// here costs more memory and time than it gains (bench/browser_startup and
+// bench/fill_form measure both). JavaScript, images, printing and downloads
+// stay as they are.
+GObjectPtr<WebKitSettings> onePageSettings()
+{
+    return GObjectPtr<WebKitSettings>::adopt(webkit_settings_new_with_settings("enable-page-cache", FALSE,
+        "enable-webgl", FALSE, "enable-media", FALSE, "enable-webaudio", FALSE, "enable-media-stream", FALSE,
+        "enable-mediasource", FALSE, "enable-2d-canvas-acceleration", FALSE, "hardware-acceleration-policy",
+        WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER, nullptr));
+}
+
 std::filesystem::path desktopDownloadFolder()
 {
     if (const char* folder = g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD))
@@ -165,6 +180,8 @@ WebView::WebView(WebViewOptions options)
     auto dataManager = makeDataManager(options);
     m_context = WEBKIT_WEB_CONTEXT(
         g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager", dataManager.get(), nullptr));
+    // One page at a time: no resources kept in a cache, in memory or on disk.
+    webkit_web_context_set_cache_model(m_context, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
 
     auto userContent = GObjectPtr<WebKitUserContentManager>::adopt(webkit_user_content_manager_new());
     std::string bridgeSource(DocumentBridge::script());
@@ -181,7 +198,7 @@ WebView::WebView(WebViewOptions options)
         // checker looks away for this one call only.
         [[maybe_unused]] LeakCheckPause engineConstruction;
         m_view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", m_context,
-            "user-content-manager", userContent.get(), nullptr));
+            "user-content-manager", userContent.get(), "settings", onePageSettings().get(), nullptr));
     }
 
     // Our own references: the host may destroy its window (and with it these
