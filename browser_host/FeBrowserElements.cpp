@@ -5,6 +5,7 @@
 
 #include <array>
 #include <charconv>
+#include <glib.h>
 
 namespace tvrn2 {
 namespace {
@@ -129,6 +130,43 @@ bool sameName(std::string_view wanted, std::string_view elementName)
     return !left.empty() && toLowerAscii(left) == toLowerAscii(clip(elementName));
 }
 
+// A fill by name as the page makes it (see fillByName in bridge.js): the
+// same choices as GetElementQ's walk, none for a blank name; nothing for a
+// name that is not UTF-8, which the page could not compare byte for byte.
+std::optional<FillPlan> fillPlan(
+    std::string_view name, const std::string& updateValue, long dupNameTarget, std::string_view value)
+{
+    std::string_view wanted = clip(name);
+    if (!g_utf8_validate(wanted.data(), static_cast<gssize>(wanted.size()), nullptr))
+        return std::nullopt;
+    FillPlan plan;
+    plan.nameKey = toLowerAscii(wanted);
+    plan.value = updateValue;
+    plan.duplicateTarget = dupNameTarget;
+    plan.click = updateValue == clickButton;
+    // The number goes to a check box as a 16-bit boolean: 0 clears it.
+    plan.check = static_cast<std::int16_t>(leadingNumber(updateValue)) != 0;
+    plan.submit = toLowerAscii(clip(value)) == "submit";
+    return plan;
+}
+
+void fillInPage(DocumentBridge& bridge, std::optional<ObjectHandle> document,
+    const std::vector<std::string>& tags, const FillPlan& plan)
+{
+    if (plan.nameKey.empty())
+        return; // a blank name names nothing
+    FillPlace place;
+    for (;;) {
+        BridgeResult answer = bridge.fill(document, tags, plan, place);
+        if (!answer.ok() || answer.value.text().empty())
+            return;
+        std::optional<FillPlace> next = DocumentBridge::decodeFillPlace(answer.value.text());
+        if (!next || next->tag < place.tag || (next->tag == place.tag && next->index <= place.index))
+            return;
+        place = *next;
+    }
+}
+
 } // namespace
 
 std::string FeBrowser::GetElementQ(std::string_view tagName, std::string_view name, std::string_view value,
@@ -193,6 +231,16 @@ std::string FeBrowser::GetElementQ(std::string_view tagName, std::string_view na
     std::optional<std::string> onlyNamed;
     if (!queue && !clickingRecord && matchAll == 0 && DEBUGGING < 2)
         onlyNamed = std::string(name);
+
+    // A fill by name is decided in the page itself, with the choices made
+    // below, in one call (one per part of a large page) instead of a reading
+    // and one more call per action.
+    if (onlyNamed && updateValue && !clickingRecord) {
+        if (std::optional<FillPlan> plan = fillPlan(name, *updateValue, dupNameTarget, value)) {
+            fillInPage(*bridge, document, tags, *plan);
+            return result;
+        }
+    }
 
     // All passes are read in one call. Whatever the walk writes or clicks may
     // change the page, so each action brings back the rest as it is after it.

@@ -110,6 +110,34 @@ BridgeResult DocumentBridge::act(std::optional<ObjectHandle> document, const std
         + nameArgument(name) + ")");
 }
 
+BridgeResult DocumentBridge::fill(std::optional<ObjectHandle> document, const std::vector<std::string>& tags,
+    const FillPlan& plan, const FillPlace& from)
+{
+    auto flag = [](bool on) { return on ? "true" : "false"; };
+    return call("fill(" + documentArgument(document) + "," + tagList(tags) + ",[" + std::to_string(from.tag)
+        + "," + std::to_string(from.index) + "," + std::to_string(from.length) + ","
+        + std::to_string(from.matches) + "," + flag(from.clicked) + "]," + jsStringLiteral(plan.nameKey)
+        + ",{value:" + jsStringLiteral(plan.value) + ",dup:" + std::to_string(plan.duplicateTarget)
+        + ",click:" + flag(plan.click) + ",check:" + flag(plan.check) + ",submit:" + flag(plan.submit)
+        + "})");
+}
+
+std::optional<FillPlace> DocumentBridge::decodeFillPlace(std::string_view text)
+{
+    std::int64_t numbers[5];
+    for (std::size_t i = 0; i < 5; ++i) {
+        auto comma = text.find(',');
+        if ((comma == std::string_view::npos) != (i == 4) || !parseInteger(text.substr(0, comma), numbers[i]))
+            return std::nullopt;
+        text = comma == std::string_view::npos ? std::string_view {} : text.substr(comma + 1);
+    }
+    if (numbers[0] < 0 || numbers[1] < 0 || numbers[2] <= numbers[1] || numbers[3] < 0
+        || (numbers[4] != 0 && numbers[4] != 1))
+        return std::nullopt;
+    return FillPlace { static_cast<std::size_t>(numbers[0]), static_cast<std::size_t>(numbers[1]), numbers[2],
+        numbers[3], numbers[4] == 1 };
+}
+
 BridgeResult DocumentBridge::call(const std::string& expression)
 {
     // The user script normally ran at document start; a document that came

@@ -3,6 +3,7 @@
 #include "platform/webkit/JsValue.h"
 #include "platform/webkit/ScriptRunner.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +28,28 @@ struct BridgeResult {
     std::string message;
 
     bool ok() const { return status == BridgeStatus::Ok; }
+};
+
+// What a fill by name does to the elements it chooses (see fillByName in
+// bridge.js).
+struct FillPlan {
+    std::string nameKey; // the wanted name as the host compares it: clipped, ASCII letters in lower case
+    std::string value; // written into the chosen inputs, lists, text areas, file inputs and images
+    std::int64_t duplicateTarget { 0 }; // only the n-th element of the name; 0: every one
+    bool click { false }; // click the chosen inputs instead, the first one only
+    bool check { false }; // the state of a chosen check box
+    bool submit { false }; // submit the forms of the name
+};
+
+// Where a fill by name stands: the tag and the index in its collection to go
+// on from, the collection's length when its pass began (-1: not begun), the
+// name's elements counted so far and whether a button was clicked.
+struct FillPlace {
+    std::size_t tag { 0 };
+    std::size_t index { 0 };
+    std::int64_t length { -1 };
+    std::int64_t matches { 0 };
+    bool clicked { false };
 };
 
 // Late binding on the page's objects: read a property, write a property or
@@ -64,6 +87,13 @@ public:
     BridgeResult act(std::optional<ObjectHandle> document, const std::vector<std::string>& tags,
         std::size_t position, std::size_t index, std::string_view action, const JsValue& value = {},
         const std::optional<std::string>& name = std::nullopt);
+
+    // A fill by name in one call, from `from` on, the choices made in the
+    // page as the element walk makes them; answers an empty text when the
+    // walk reached its end, else the place to go on from (see decodeFillPlace).
+    BridgeResult fill(std::optional<ObjectHandle> document, const std::vector<std::string>& tags,
+        const FillPlan& plan, const FillPlace& from);
+    static std::optional<FillPlace> decodeFillPlace(std::string_view text);
 
     // Decodes one answer of the page script (exposed for tests of the wire form).
     static BridgeResult decode(std::string_view reply);

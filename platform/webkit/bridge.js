@@ -73,14 +73,22 @@ function tvrn2InstallBridge(scope) {
         return value;
     }
 
+    // Text as it can reach the host: the engine ends a string it hands over
+    // at its first lone surrogate, which here becomes U+FFFD instead.
+    function wellFormed(text) {
+        if (typeof text.toWellFormed === 'function')
+            return text.toWellFormed();
+        return text.replace(/[\ud800-\udbff](?![\udc00-\udfff])|(?<![\ud800-\udbff])[\udc00-\udfff]/g, '\ufffd');
+    }
+
     function answer(action) {
         try {
-            return encode(action());
+            return wellFormed(encode(action()));
         } catch (error) {
             if (error instanceof BridgeError)
                 return 'e' + error.code + ':' + error.message;
             const text = error && error.message !== undefined ? error.message : String(error);
-            return 'escript:' + (error && error.name ? error.name + ': ' : '') + text;
+            return wellFormed('escript:' + (error && error.name ? error.name + ': ' : '') + text);
         }
     }
 
@@ -192,8 +200,7 @@ function tvrn2InstallBridge(scope) {
     // A name as the host compares it loosely: without letter case or trailing
     // blanks. Whatever the host's own rule matches, this matches too.
     function nameKey(text) {
-        const wellFormed = typeof text.toWellFormed === 'function' ? text.toWellFormed() : text;
-        return wellFormed.trimEnd().toLowerCase();
+        return wellFormed(text).trimEnd().toLowerCase();
     }
 
     // One answer covers at most this much of the page: a large page is read
@@ -288,6 +295,113 @@ function tvrn2InstallBridge(scope) {
         });
     }
 
+    // The host keeps an element's name in a field of this many bytes of
+    // UTF-8, cut before a character that does not fit whole.
+    const nameBytes = 255;
+
+    // A name exactly as the host compares it (see sameName in
+    // FeBrowserElements.cpp): what its field keeps, without trailing blanks,
+    // with ASCII letters in lower case and no others changed; a lone
+    // surrogate reaches it as U+FFFD (see wellFormed).
+    function hostNameKey(text) {
+        const name = wellFormed(text);
+        let bytes = 0;
+        let end = 0;
+        while (end < name.length) {
+            const code = name.codePointAt(end);
+            const size = code < 0x80 ? 1 : code < 0x800 ? 2 : code < 0x10000 ? 3 : 4;
+            if (bytes + size > nameBytes)
+                break;
+            bytes += size;
+            end += code < 0x10000 ? 1 : 2;
+        }
+        return name.slice(0, end).replace(/ +$/, '').replace(/[A-Z]+/g, letters => letters.toLowerCase());
+    }
+
+    // False when a name cannot have the key: its first key.length units, ASCII
+    // letters folded, are not the key. A name whose key it is starts with it,
+    // unless the key holds U+FFFD, which a lone surrogate may have become.
+    function mayBeNamed(name, key) {
+        if (name.length < key.length)
+            return false;
+        for (let at = 0; at < key.length; ++at) {
+            const code = name.charCodeAt(at);
+            const folded = code >= 0x41 && code <= 0x5a ? code + 0x20 : code;
+            const wanted = key.charCodeAt(at);
+            if (folded !== wanted)
+                return wanted === 0xfffd;
+        }
+        return true;
+    }
+
+    // A fill by name in one call: the host's walk over the tags from
+    // tags[place[0]] on, that one from index place[1] on, making the host's
+    // own choices here instead of reading the page and coming back once per
+    // action. Every element carrying the name counts towards the duplicate
+    // target (plan.dup; 0 takes them all); a chosen input, list, text area,
+    // file input or image is written, ticked or clicked (one button a call)
+    // as plan says, a form of the name submitted when plan.submit. As in the
+    // host's walk, a pass covers the elements its tag had when it began
+    // (place[2], or -1: as many as now), reads each one as it is when the walk
+    // reaches it, so that whatever page scripts changed in between is seen,
+    // and ends when the element just acted on is gone. Answers "" at the end,
+    // or after walkElementBudget elements the place to go on from:
+    // "tag,index,length,matches,clicked".
+    function fillByName(documentArgument, tags, place, wantedKey, plan) {
+        return answer(() => {
+            const document = walkDocument(documentArgument);
+            let [position, index, length, matches, clicked] = place;
+            let visited = 0;
+            for (; position < tags.length; ++position, index = 0, length = -1) {
+                // A tag's elements are all of one kind but for file inputs,
+                // and a pass over elements of no name does nothing.
+                if (elementKind({ tagName: tags[position] }) === 'other')
+                    continue;
+                const collection = document.getElementsByTagName(tags[position]);
+                if (length < 0)
+                    length = collection.length;
+                for (; index < length; ++index) {
+                    if (visited++ >= walkElementBudget)
+                        return [position, index, length, matches, clicked ? 1 : 0].join(',');
+                    const element = collection[index];
+                    if (!element)
+                        break;
+                    const kind = elementKind(element);
+                    const name = readText(element, 'name');
+                    if (kind === 'other' || !mayBeNamed(name, wantedKey) || hostNameKey(name) !== wantedKey)
+                        continue;
+                    let action = null;
+                    if (kind === 'form') {
+                        if (plan.submit)
+                            action = ['submit'];
+                    } else if (plan.dup === 0 || ++matches === plan.dup) {
+                        if (kind === 'input' && plan.click) {
+                            if (!clicked)
+                                action = ['click'];
+                            clicked = true;
+                        } else if (kind === 'input' && readText(element, 'type').replace(/[A-Z]+/g,
+                            letters => letters.toLowerCase()) === 'checkbox') {
+                            action = ['check', plan.check];
+                        } else if (!plan.click) {
+                            action = [kind === 'input' || kind === 'select' ? 'value' : 'quietValue', plan.value];
+                        }
+                    }
+                    if (action === null)
+                        continue;
+                    try {
+                        actOn(element, action[0], action[1]);
+                    } catch (error) {
+                        if (error instanceof BridgeError)
+                            throw error;
+                    }
+                    if (index >= collection.length)
+                        break;
+                }
+            }
+            return '';
+        });
+    }
+
     // Settles once the page has been through two rendering updates, so what
     // it shows now has been drawn and handed on to the screen.
     function nextPaint() {
@@ -304,6 +418,7 @@ function tvrn2InstallBridge(scope) {
             release: releaseObject,
             walk: walkElements,
             act: actOnElement,
+            fill: fillByName,
             painted: nextPaint,
         }),
     });

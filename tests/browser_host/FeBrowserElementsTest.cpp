@@ -181,6 +181,48 @@ TEST_F(ElementsTest, AFillByNameFollowsNamesThePageChangesAfterAWrite)
     }
 }
 
+TEST_F(ElementsTest, AFillByNameMatchesNamesAsTheWalkComparesThem)
+{
+    // Without debugging the page makes the choices of a fill by name itself;
+    // at the highest level the host walks every element and makes them. Both
+    // compare names as the host keeps them: cut to 255 bytes of UTF-8 before
+    // a character that does not fit, without trailing blanks, ASCII letters
+    // folded and no others. The page makes its elements, so that names can
+    // hold what markup cannot.
+    const std::string body
+        = "<script>"
+          "for (const name of ['plain', 'PLAIN  ', 'plain\\t', '\\u00c9',"
+          " 'a'.repeat(254) + '\\u00e9', 'a'.repeat(253) + '\\u00e9',"
+          " 'x' + ' '.repeat(300) + 'y', 'q\\ud800', 'r\\x1es', '\\u{1d49c}'.repeat(64)]) {"
+          "  const e = document.createElement('input'); e.name = name; document.body.append(e); }"
+          "</script>";
+    const std::string scriptCapitalA = "\xf0\x9d\x92\x9c"; // U+1D49C, four bytes of UTF-8
+    std::string sixtyThree; // 252 bytes: the 64th no longer fits
+    for (int i = 0; i < 63; ++i)
+        sixtyThree += scriptCapitalA;
+    struct Case {
+        std::string name;
+        std::string written; // the inputs that took the value, by place
+    };
+    const std::vector<Case> cases { { "plain", "0,1" }, { "Plain ", "0,1" }, { "plain\t", "2" },
+        { "\xc3\xa9", "" }, { "\xc3\x89", "3" }, { std::string(254, 'a'), "4" },
+        { std::string(253, 'a') + "\xc3\xa9", "5" }, { "x", "6" }, { "q\xef\xbf\xbd", "7" }, { "r s", "8" },
+        { sixtyThree, "9" } };
+    const std::string written = "Array.from(document.getElementsByTagName('input'))"
+                                ".flatMap((e, i) => e.value ? [i] : []).join(',')";
+    for (const Case& c : cases) {
+        for (std::uint8_t level : { 0, 2 }) {
+            ASSERT_TRUE(show("/names", "Names", body));
+            test::CapturedDebugOutput trace;
+            browser.DEBUGGING = level;
+            browser.SetValueByName(c.name, "v");
+            browser.DEBUGGING = 0;
+            EXPECT_EQ(evaluate(written), c.written)
+                << "name " << c.name.substr(0, 20) << ", debugging " << int(level);
+        }
+    }
+}
+
 TEST_F(ElementsTest, ClickByRecordIdClicksThatElementOnce)
 {
     ASSERT_TRUE(show("/record", "Record",

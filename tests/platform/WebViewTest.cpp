@@ -231,6 +231,13 @@ TEST_F(WebViewTest, BridgeReadsAndWritesFormFieldsByHandle)
     BridgeResult contains = bridge.invoke(form.value.toHandle(), "contains", { JsValue::handle(user) });
     EXPECT_EQ(contains.value, JsValue::boolean(true));
 
+    // A lone surrogate, which the engine would end the answer at, comes as
+    // U+FFFD with the rest after it.
+    eval("document.getElementById('other').value = 'a\\ud800b'");
+    EXPECT_EQ(bridge.get(other.value.toHandle(), "value").value,
+        JsValue::string("a\xef\xbf\xbd"
+                        "b"));
+
     // Numbers, booleans and null come back as values, not handles.
     EXPECT_EQ(bridge.get(user, "maxLength").value, JsValue::number(-1));
     EXPECT_EQ(bridge.get(user, "disabled").value, JsValue::boolean(false));
