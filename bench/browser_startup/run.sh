@@ -8,4 +8,4 @@ set -euo pipefail
 source "$(dirname "$0")/../common.sh"
 build_once
 export DBUS_SESSION_BUS_ADDRESS=disabled:
-exec "$root/scripts/virtual-display.sh" python3 "$root/bench/browser_startup/compare.py" "$build/bench" "${1:-7}"
+exec "$root/scripts/virtual-display.sh" python3 "$root/bench/browser_startup/compare.py" "$build/bench" "${1:-11}"
