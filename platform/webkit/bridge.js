@@ -334,6 +334,180 @@ function tvrn2InstallBridge(scope) {
         return true;
     }
 
+    // What a fill by name does to one element carrying the name, as the
+    // host's walk decides: an action ([name, value]) or null. Counts the
+    // element towards the duplicate target and notes a clicked button in
+    // `state` ({ matches, clicked }).
+    function fillAction(element, kind, plan, state) {
+        if (kind === 'form')
+            return plan.submit ? ['submit'] : null;
+        if (plan.dup !== 0 && ++state.matches !== plan.dup)
+            return null;
+        if (kind === 'input' && plan.click) {
+            const first = !state.clicked;
+            state.clicked = true;
+            return first ? ['click'] : null;
+        }
+        if (kind === 'input'
+            && readText(element, 'type').replace(/[A-Z]+/g, letters => letters.toLowerCase()) === 'checkbox')
+            return ['check', plan.check];
+        if (plan.click)
+            return null;
+        return [kind === 'input' || kind === 'select' ? 'value' : 'quietValue', plan.value];
+    }
+
+    function fillActOn(element, action) {
+        try {
+            actOn(element, action[0], action[1]);
+        } catch (error) {
+            if (error instanceof BridgeError)
+                throw error;
+        }
+    }
+
+    // The walk of a fill by name over the page as it is: the tags from
+    // tags[place[0]] on, that one from index place[1] on, reading every
+    // element when the walk reaches it. Answers "" at the end, or after
+    // walkElementBudget elements the place to go on from.
+    function fillByWalk(document, tags, place, wantedKey, plan) {
+        let [position, index, length] = place;
+        const state = { matches: place[3], clicked: !!place[4] };
+        let visited = 0;
+        for (; position < tags.length; ++position, index = 0, length = -1) {
+            // A tag's elements are all of one kind but for file inputs,
+            // and a pass over elements of no name does nothing.
+            if (elementKind({ tagName: tags[position] }) === 'other')
+                continue;
+            const collection = document.getElementsByTagName(tags[position]);
+            if (length < 0)
+                length = collection.length;
+            for (; index < length; ++index) {
+                if (visited++ >= walkElementBudget)
+                    return [position, index, length, state.matches, state.clicked ? 1 : 0].join(',');
+                const element = collection[index];
+                if (!element)
+                    break;
+                const kind = elementKind(element);
+                const name = readText(element, 'name');
+                if (kind === 'other' || !mayBeNamed(name, wantedKey) || hostNameKey(name) !== wantedKey)
+                    continue;
+                const action = fillAction(element, kind, plan, state);
+                if (action === null)
+                    continue;
+                fillActOn(element, action);
+                if (index >= collection.length)
+                    break;
+            }
+        }
+        return '';
+    }
+
+    // What fills by name know of a document between calls. Before it acts,
+    // the walk reads only an element's tag, type and name, and which elements
+    // a tag has, and only changes to the tree and to attributes can change
+    // those (in this world no page script can stand in for a property). So
+    // while a document has not changed, each tag's elements by name key, with
+    // the collection's length, stand for the walk, and a fill looks its
+    // elements up instead of reading the whole page. Any change drops that
+    // index. It is made afresh only once a fill ended with the document as it
+    // found it and nothing changed until the next one: a page whose scripts
+    // answer every fill with a change is walked as before, and not described
+    // in vain each time.
+    const fillMemory = new WeakMap();
+
+    function changeSeen(memory) {
+        memory.tags = null;
+        memory.quiet = false;
+    }
+
+    // The document's memory with every change so far taken into account; null
+    // when it cannot be watched.
+    function fillMemoryOf(document) {
+        let memory = fillMemory.get(document);
+        if (memory === undefined) {
+            memory = { tags: null, quiet: false, observer: null };
+            try {
+                const observer = new MutationObserver(() => changeSeen(memory));
+                observer.observe(document, { childList: true, attributes: true, subtree: true });
+                memory.observer = observer;
+            } catch (error) {
+                memory = null;
+            }
+            fillMemory.set(document, memory);
+        }
+        if (memory !== null && memory.observer.takeRecords().length > 0)
+            changeSeen(memory);
+        return memory;
+    }
+
+    // Each tag's collection, its length and its elements' indexes by name key
+    // (null for tags the walk passes over); null when the tags hold more
+    // elements than one call may read.
+    function describeTags(document, tags) {
+        const described = [];
+        let total = 0;
+        for (const tag of tags) {
+            if (elementKind({ tagName: tag }) === 'other') {
+                described.push(null);
+                continue;
+            }
+            const collection = document.getElementsByTagName(tag);
+            const length = collection.length;
+            total += length;
+            if (total > walkElementBudget)
+                return null;
+            described.push({ collection, length, named: null });
+        }
+        for (const entry of described) {
+            if (entry === null)
+                continue;
+            const named = new Map();
+            for (let index = 0; index < entry.length; ++index) {
+                const element = entry.collection[index];
+                if (elementKind(element) === 'other')
+                    continue;
+                const key = hostNameKey(readText(element, 'name'));
+                const indexes = named.get(key);
+                if (indexes === undefined)
+                    named.set(key, [index]);
+                else
+                    indexes.push(index);
+            }
+            entry.named = named;
+        }
+        return described;
+    }
+
+    // The walk over the described tags: the same elements in the same order,
+    // read as the walk reads them. Should an action change the document, the
+    // walk goes on over the page as it is from the next element on, as it
+    // would have.
+    function fillByIndex(document, memory, tags, described, wantedKey, plan) {
+        const state = { matches: 0, clicked: false };
+        for (let position = 0; position < tags.length; ++position) {
+            const entry = described[position];
+            const indexes = entry === null ? undefined : entry.named.get(wantedKey);
+            if (indexes === undefined)
+                continue;
+            for (const index of indexes) {
+                const element = entry.collection[index];
+                const action = fillAction(element, elementKind(element), plan, state);
+                if (action === null)
+                    continue;
+                fillActOn(element, action);
+                if (memory.observer.takeRecords().length === 0)
+                    continue;
+                changeSeen(memory);
+                const place = index + 1 < Math.min(entry.length, entry.collection.length)
+                    ? [position, index + 1, entry.length]
+                    : [position + 1, 0, -1];
+                return fillByWalk(document, tags, place.concat([state.matches, state.clicked ? 1 : 0]),
+                    wantedKey, plan);
+            }
+        }
+        return '';
+    }
+
     // A fill by name in one call: the host's walk over the tags from
     // tags[place[0]] on, that one from index place[1] on, making the host's
     // own choices here instead of reading the page and coming back once per
@@ -350,55 +524,25 @@ function tvrn2InstallBridge(scope) {
     function fillByName(documentArgument, tags, place, wantedKey, plan) {
         return answer(() => {
             const document = walkDocument(documentArgument);
-            let [position, index, length, matches, clicked] = place;
-            let visited = 0;
-            for (; position < tags.length; ++position, index = 0, length = -1) {
-                // A tag's elements are all of one kind but for file inputs,
-                // and a pass over elements of no name does nothing.
-                if (elementKind({ tagName: tags[position] }) === 'other')
-                    continue;
-                const collection = document.getElementsByTagName(tags[position]);
-                if (length < 0)
-                    length = collection.length;
-                for (; index < length; ++index) {
-                    if (visited++ >= walkElementBudget)
-                        return [position, index, length, matches, clicked ? 1 : 0].join(',');
-                    const element = collection[index];
-                    if (!element)
-                        break;
-                    const kind = elementKind(element);
-                    const name = readText(element, 'name');
-                    if (kind === 'other' || !mayBeNamed(name, wantedKey) || hostNameKey(name) !== wantedKey)
-                        continue;
-                    let action = null;
-                    if (kind === 'form') {
-                        if (plan.submit)
-                            action = ['submit'];
-                    } else if (plan.dup === 0 || ++matches === plan.dup) {
-                        if (kind === 'input' && plan.click) {
-                            if (!clicked)
-                                action = ['click'];
-                            clicked = true;
-                        } else if (kind === 'input' && readText(element, 'type').replace(/[A-Z]+/g,
-                            letters => letters.toLowerCase()) === 'checkbox') {
-                            action = ['check', plan.check];
-                        } else if (!plan.click) {
-                            action = [kind === 'input' || kind === 'select' ? 'value' : 'quietValue', plan.value];
-                        }
-                    }
-                    if (action === null)
-                        continue;
-                    try {
-                        actOn(element, action[0], action[1]);
-                    } catch (error) {
-                        if (error instanceof BridgeError)
-                            throw error;
-                    }
-                    if (index >= collection.length)
-                        break;
-                }
+            const memory = fillMemoryOf(document);
+            const fromStart = place[0] === 0 && place[1] === 0 && place[2] < 0 && place[3] === 0 && !place[4];
+            if (memory === null || !fromStart)
+                return fillByWalk(document, tags, place, wantedKey, plan);
+            const tagList = tags.join('\n');
+            if (memory.tags === null && memory.quiet) {
+                memory.tags = describeTags(document, tags);
+                memory.tagList = tagList;
             }
-            return '';
+            let rest;
+            if (memory.tags !== null && memory.tagList === tagList)
+                rest = fillByIndex(document, memory, tags, memory.tags, wantedKey, plan);
+            else
+                rest = fillByWalk(document, tags, place, wantedKey, plan);
+            if (memory.observer.takeRecords().length > 0)
+                changeSeen(memory);
+            else
+                memory.quiet = true;
+            return rest;
         });
     }
 

@@ -181,6 +181,32 @@ TEST_F(ElementsTest, AFillByNameFollowsNamesThePageChangesAfterAWrite)
     }
 }
 
+TEST_F(ElementsTest, FillsOfAPageThatStaysTheSameStillSeeEachChange)
+{
+    // After fills that left the page as they found it, a fill looks the name's
+    // elements up; elements added, renamed or taken away between fills, and
+    // names a fill's own write changes, count as in a walk of the page.
+    ASSERT_TRUE(show("/kept", "Kept",
+        "<input name='w'><input id='n1' name='n1'><input id='n2' name='w'>"
+        "<input name='a' onchange=\"document.getElementsByName('b')[0].name = 'A ';"
+        " document.getElementById('late').name = 'x'\"><input name='b'><input id='late' name='a'>"));
+    const std::string inputs = valuesScript("input, textarea");
+    for (const char* value : { "1", "2", "3" })
+        browser.SetValueByName("w", value);
+    EXPECT_EQ(evaluate(inputs), "3||3|||");
+
+    evaluate("document.getElementById('n1').name = 'W '; document.getElementById('n2').remove();"
+             " document.body.insertAdjacentHTML('afterbegin', \"<textarea name='w'></textarea>\"); ''");
+    browser.SetValueByName("w", "x");
+    EXPECT_EQ(evaluate(inputs), "x|x|x|||");
+    browser.SetValueByName("w", "y", 0, 3);
+    EXPECT_EQ(evaluate(inputs), "y|x|x|||") << "inputs come before text areas";
+
+    browser.SetValueByName("w", "z");
+    browser.SetValueByName("a", "v");
+    EXPECT_EQ(evaluate(inputs), "z|z|z|v|v|");
+}
+
 TEST_F(ElementsTest, AFillByNameMatchesNamesAsTheWalkComparesThem)
 {
     // Without debugging the page makes the choices of a fill by name itself;
