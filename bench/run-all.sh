@@ -8,7 +8,8 @@
 #   --doc       the table written into docs/benchmarks.md as well, between its markers
 # TVRN2_BUILD_DIR names the build folder (default: build); TVRN2_BENCH_ROWS a
 # file to keep the rows in. Each benchmark runs with its own default number of
-# rounds.
+# rounds. TVRN2_BENCH_BUILT=1 skips the build, for a build folder whose bench
+# programs are built already.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 mode="${1:-}"
@@ -19,7 +20,7 @@ esac
 
 load() { uptime | sed 's/.*load average: //'; }
 
-"$root/scripts/build.sh" "$build" >/dev/null
+[ -n "${TVRN2_BENCH_BUILT:-}" ] || "$root/scripts/build.sh" "$build" >/dev/null
 export TVRN2_BENCH_BUILT=1
 # The rows go to a file of the caller's choosing, which is kept (bench/table.py
 # makes the table of it again), or to one of our own.
