@@ -1,10 +1,36 @@
 # Shared helpers for the subsystem libraries and their test suites.
 
+# tvrn2_layer_include_dir(<folder> <out-var>)
+# Headers are included by their path from the repository root
+# ("platform/Files.h"). A layer does not get the root on its include path:
+# it gets a folder in the build tree that holds one link, named after the
+# layer's top folder, to that folder. A library sees its own layer and the
+# layers it links, so an include of a layer above or beside it does not
+# compile. tests/layering checks what the include paths cannot (the parts of
+# platform/, GTK and WebKit headers).
+function(tvrn2_layer_include_dir folder out)
+  set(dir ${PROJECT_BINARY_DIR}/layers/${folder})
+  if(NOT IS_SYMLINK ${dir}/${folder})
+    file(MAKE_DIRECTORY ${dir})
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${folder} ${dir}/${folder} SYMBOLIC)
+  endif()
+  set(${out} ${dir} PARENT_SCOPE)
+endfunction()
+
+# The top folder of the current source folder: the layer its targets belong to.
+function(tvrn2_current_layer out)
+  file(RELATIVE_PATH relative ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  string(REGEX REPLACE "/.*" "" layer "${relative}")
+  set(${out} ${layer} PARENT_SCOPE)
+endfunction()
+
 # tvrn2_library(<target> [GLOB <patterns...>] [LINK <targets...>])
 # Builds a static library from the sources of the current folder (or the given
-# glob patterns), with the repository root on the include path.
+# glob patterns), with its layer's include folder on the include path.
 function(tvrn2_library target)
   cmake_parse_arguments(ARG "" "" "GLOB;LINK" ${ARGN})
+  tvrn2_current_layer(layer)
+  tvrn2_layer_include_dir(${layer} include_dir)
   if(NOT ARG_GLOB)
     set(ARG_GLOB "*.cpp")
   endif()
@@ -16,11 +42,11 @@ function(tvrn2_library target)
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
   if(sources)
     add_library(${target} STATIC ${sources})
-    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_include_directories(${target} PUBLIC ${include_dir})
     target_link_libraries(${target} PUBLIC ${ARG_LINK})
   else()
     add_library(${target} INTERFACE)
-    target_include_directories(${target} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_include_directories(${target} INTERFACE ${include_dir})
     target_link_libraries(${target} INTERFACE ${ARG_LINK})
   endif()
 endfunction()
