@@ -1,5 +1,8 @@
 #pragma once
 
+// Owners of GLib handles, for every layer and the connection library alike
+// (the header-only target tvrn2_glib_handles).
+
 #include <glib-object.h>
 #include <memory>
 #include <utility>
@@ -59,15 +62,16 @@ private:
     T* m_object { nullptr };
 };
 
-struct GFreeDeleter {
-    void operator()(void* memory) const { g_free(memory); }
+// Frees a plain GLib-style handle with the function that frees it:
+// GHandle<GError, g_error_free>, GHandle<GtkTreePath, gtk_tree_path_free>.
+template <auto Free> struct FreeWith {
+    template <typename T> void operator()(T* handle) const { Free(handle); }
 };
-// A string the caller must g_free.
-using GCharPtr = std::unique_ptr<char, GFreeDeleter>;
+template <typename T, auto Free> using GHandle = std::unique_ptr<T, FreeWith<Free>>;
 
-struct GErrorDeleter {
-    void operator()(GError* error) const { g_error_free(error); }
-};
-using GErrorPtr = std::unique_ptr<GError, GErrorDeleter>;
+// A string the caller must g_free.
+using GCharPtr = GHandle<char, g_free>;
+using GErrorPtr = GHandle<GError, g_error_free>;
+using GVariantPtr = GHandle<GVariant, g_variant_unref>;
 
 } // namespace tvrn2

@@ -15,14 +15,9 @@ constexpr const char* activeInterface = "org.freedesktop.NetworkManager.Connecti
 constexpr const char* deviceInterface = "org.freedesktop.NetworkManager.Device";
 constexpr const char* propertiesInterface = "org.freedesktop.DBus.Properties";
 
-struct ErrorDeleter {
-    void operator()(GError* error) const { g_error_free(error); }
-};
-using ErrorPtr = std::unique_ptr<GError, ErrorDeleter>;
-
 [[noreturn]] void fail(const std::string& what, GError* error)
 {
-    ErrorPtr owned(error);
+    GErrorPtr owned(error);
     throw NetworkManagerError(what + (owned ? ": " + std::string(owned->message) : std::string()));
 }
 
@@ -51,38 +46,37 @@ gboolean onConnectTimeout(gpointer cancellable)
 // the request time-out. The completion always runs before this returns
 // (cancelling completes the request), so nothing refers to this library's
 // code once the call is over.
-GDBusConnection* connectToSystemBus()
+GObjectPtr<GDBusConnection> connectToSystemBus()
 {
     GError* error = nullptr;
-    char* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SYSTEM, nullptr, &error);
+    GCharPtr address(g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SYSTEM, nullptr, &error));
     if (!address)
         fail("no system bus address", error);
 
-    GMainContext* context = g_main_context_new();
-    g_main_context_push_thread_default(context);
-    GCancellable* cancellable = g_cancellable_new();
     PendingConnection pending;
-    g_dbus_connection_new_for_address(address,
-        static_cast<GDBusConnectionFlags>(
-            G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, cancellable, onConnected, &pending);
-    GSource* timeout = g_timeout_source_new(static_cast<guint>(NetworkManager::requestTimeout.count()));
-    g_source_set_callback(timeout, onConnectTimeout, cancellable, nullptr);
-    g_source_attach(timeout, context);
-    while (!pending.done)
-        g_main_context_iteration(context, TRUE);
-    g_source_destroy(timeout);
-    g_source_unref(timeout);
-    g_object_unref(cancellable);
-    // Let the request's own clean-up run before the context goes.
-    while (g_main_context_iteration(context, FALSE)) { }
-    g_main_context_pop_thread_default(context);
-    g_main_context_unref(context);
-    g_free(address);
+    {
+        GHandle<GMainContext, g_main_context_unref> context(g_main_context_new());
+        g_main_context_push_thread_default(context.get());
+        auto cancellable = GObjectPtr<GCancellable>::adopt(g_cancellable_new());
+        g_dbus_connection_new_for_address(address.get(),
+            static_cast<GDBusConnectionFlags>(
+                G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+            nullptr, cancellable.get(), onConnected, &pending);
+        GHandle<GSource, g_source_unref> timeout(
+            g_timeout_source_new(static_cast<guint>(NetworkManager::requestTimeout.count())));
+        g_source_set_callback(timeout.get(), onConnectTimeout, cancellable.get(), nullptr);
+        g_source_attach(timeout.get(), context.get());
+        while (!pending.done)
+            g_main_context_iteration(context.get(), TRUE);
+        g_source_destroy(timeout.get());
+        // Let the request's own clean-up run before the context goes.
+        while (g_main_context_iteration(context.get(), FALSE)) { }
+        g_main_context_pop_thread_default(context.get());
+    }
 
     if (!pending.connection)
         fail("system bus not reachable", pending.error);
-    return pending.connection;
+    return GObjectPtr<GDBusConnection>::adopt(pending.connection);
 }
 
 std::string stringOf(GVariant* value)
@@ -99,7 +93,7 @@ std::vector<std::string> pathsOf(GVariant* value)
 {
     std::vector<std::string> paths;
     if (value && g_variant_is_of_type(value, G_VARIANT_TYPE_TUPLE) && g_variant_n_children(value) > 0) {
-        VariantPtr first(g_variant_get_child_value(value, 0));
+        GVariantPtr first(g_variant_get_child_value(value, 0));
         return pathsOf(first.get());
     }
     if (!value || !g_variant_is_of_type(value, G_VARIANT_TYPE_OBJECT_PATH_ARRAY))
@@ -112,9 +106,9 @@ std::vector<std::string> pathsOf(GVariant* value)
     return paths;
 }
 
-VariantPtr lookup(GVariant* dictionary, const char* key)
+GVariantPtr lookup(GVariant* dictionary, const char* key)
 {
-    return VariantPtr(dictionary ? g_variant_lookup_value(dictionary, key, nullptr) : nullptr);
+    return GVariantPtr(dictionary ? g_variant_lookup_value(dictionary, key, nullptr) : nullptr);
 }
 
 } // namespace
@@ -125,37 +119,36 @@ NetworkManager::NetworkManager()
 
 NetworkManager::~NetworkManager()
 {
-    g_dbus_connection_close_sync(m_bus, nullptr, nullptr);
-    g_object_unref(m_bus);
+    g_dbus_connection_close_sync(m_bus.get(), nullptr, nullptr);
 }
 
-VariantPtr NetworkManager::call(const std::string& path, const char* interface, const char* method,
+GVariantPtr NetworkManager::call(const std::string& path, const char* interface, const char* method,
     GVariant* arguments, const char* replyType)
 {
     GError* error = nullptr;
     // No auto-start: a program dialling out has no business starting the
     // system's network service, and starting it could outlast the time-out.
-    GVariant* reply = g_dbus_connection_call_sync(m_bus, serviceName, path.c_str(), interface, method,
+    GVariant* reply = g_dbus_connection_call_sync(m_bus.get(), serviceName, path.c_str(), interface, method,
         arguments, replyType ? G_VARIANT_TYPE(replyType) : nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START,
         static_cast<int>(requestTimeout.count()), nullptr, &error);
     if (!reply)
         fail(std::string(method) + " " + path, error);
-    return VariantPtr(reply);
+    return GVariantPtr(reply);
 }
 
-VariantPtr NetworkManager::property(const std::string& path, const char* interface, const char* name)
+GVariantPtr NetworkManager::property(const std::string& path, const char* interface, const char* name)
 {
     auto reply = call(path, propertiesInterface, "Get", g_variant_new("(ss)", interface, name), "(v)");
     GVariant* value = nullptr;
     g_variant_get(reply.get(), "(v)", &value);
-    return VariantPtr(value);
+    return GVariantPtr(value);
 }
 
 NetworkManager::Overview NetworkManager::overview()
 {
     auto reply
         = call(managerPath, propertiesInterface, "GetAll", g_variant_new("(s)", managerInterface), "(a{sv})");
-    VariantPtr properties(g_variant_get_child_value(reply.get(), 0));
+    GVariantPtr properties(g_variant_get_child_value(reply.get(), 0));
     Overview overview;
     auto state = lookup(properties.get(), "State");
     if (!state || !g_variant_is_of_type(state.get(), G_VARIANT_TYPE_UINT32))
@@ -172,7 +165,7 @@ NetworkManager::Overview NetworkManager::overview()
 ActiveConnection NetworkManager::activeConnection(const std::string& path)
 {
     auto reply = call(path, propertiesInterface, "GetAll", g_variant_new("(s)", activeInterface), "(a{sv})");
-    VariantPtr properties(g_variant_get_child_value(reply.get(), 0));
+    GVariantPtr properties(g_variant_get_child_value(reply.get(), 0));
     ActiveConnection active;
     active.path = path;
     active.id = stringOf(lookup(properties.get(), "Id").get());
@@ -206,7 +199,7 @@ std::vector<std::string> NetworkManager::savedConnectionPaths()
 SavedConnection NetworkManager::savedConnection(const std::string& path)
 {
     auto reply = call(path, savedConnectionInterface, "GetSettings", nullptr, "(a{sa{sv}})");
-    return { path, VariantPtr(g_variant_get_child_value(reply.get(), 0)) };
+    return { path, GVariantPtr(g_variant_get_child_value(reply.get(), 0)) };
 }
 
 std::vector<std::string> NetworkManager::devices()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/GObjectPtr.h"
+
 #include <chrono>
 #include <cstdint>
 #include <gio/gio.h>
@@ -19,11 +21,6 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-struct VariantDeleter {
-    void operator()(GVariant* value) const { g_variant_unref(value); }
-};
-using VariantPtr = std::unique_ptr<GVariant, VariantDeleter>;
-
 // One connection the service has brought up (or is bringing up).
 struct ActiveConnection {
     std::string path;
@@ -40,7 +37,7 @@ struct ActiveConnection {
 // A saved connection: its path and settings (a{sa{sv}}).
 struct SavedConnection {
     std::string path;
-    VariantPtr settings;
+    GVariantPtr settings;
 
     std::string text(const char* section, const char* key) const;
     std::optional<std::int64_t> number(const char* section, const char* key) const;
@@ -90,11 +87,11 @@ public:
     bool waitUntilActivated(const std::string& activeConnection, std::chrono::milliseconds limit);
 
 private:
-    VariantPtr call(const std::string& path, const char* interface, const char* method, GVariant* arguments,
+    GVariantPtr call(const std::string& path, const char* interface, const char* method, GVariant* arguments,
         const char* replyType);
-    VariantPtr property(const std::string& path, const char* interface, const char* name);
+    GVariantPtr property(const std::string& path, const char* interface, const char* name);
 
-    GDBusConnection* m_bus { nullptr };
+    GObjectPtr<GDBusConnection> m_bus;
 };
 
 } // namespace tvrn2::netconn

@@ -1,6 +1,7 @@
 #include "platform/gtk/GtkBackend.h"
 
 #include "platform/GLibEventLoop.h"
+#include "platform/GObjectPtr.h"
 #include "platform/ProgramEndRequests.h"
 #include "platform/WaitCursor.h"
 #include "platform/Window.h"
@@ -49,15 +50,12 @@ void showWaitCursor(bool shown)
     GdkDisplay* display = gdk_display_get_default();
     if (!display)
         return;
-    GdkCursor* cursor = shown ? gdk_cursor_new_from_name(display, "wait") : nullptr;
-    GList* toplevels = gtk_window_list_toplevels();
-    for (GList* at = toplevels; at; at = at->next) {
+    auto cursor = GObjectPtr<GdkCursor>::adopt(shown ? gdk_cursor_new_from_name(display, "wait") : nullptr);
+    GHandle<GList, g_list_free> toplevels(gtk_window_list_toplevels());
+    for (GList* at = toplevels.get(); at; at = at->next) {
         if (auto* window = gtk_widget_get_window(GTK_WIDGET(at->data)))
-            gdk_window_set_cursor(window, cursor);
+            gdk_window_set_cursor(window, cursor.get());
     }
-    g_list_free(toplevels);
-    if (cursor)
-        g_object_unref(cursor);
     // The cursor must reach the screen before a long operation blocks the loop.
     gdk_display_flush(display);
 }

@@ -20,10 +20,10 @@ GtkFileChooserAction actionFor(int flags)
 std::string GtkDialogs::openFile(const OpenFileRequest& request)
 {
     auto action = actionFor(request.flags);
-    GtkWidget* dialog
-        = gtk_file_chooser_dialog_new(request.title.c_str(), nullptr, action, "_Cancel", GTK_RESPONSE_CANCEL,
-            action == GTK_FILE_CHOOSER_ACTION_SAVE ? "_Save" : "_Open", GTK_RESPONSE_ACCEPT, nullptr);
-    g_object_ref_sink(dialog);
+    OwnedDialog owned(
+        gtk_file_chooser_dialog_new(request.title.c_str(), nullptr, action, "_Cancel", GTK_RESPONSE_CANCEL,
+            action == GTK_FILE_CHOOSER_ACTION_SAVE ? "_Save" : "_Open", GTK_RESPONSE_ACCEPT, nullptr));
+    GtkWidget* dialog = owned.get();
     auto* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_file_chooser_set_local_only(chooser, TRUE);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
@@ -55,25 +55,21 @@ std::string GtkDialogs::openFile(const OpenFileRequest& request)
     auto readChoice = +[](GtkDialog* answered, int response, std::string* choice) {
         if (response != GTK_RESPONSE_ACCEPT)
             return;
-        if (gchar* name = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(answered))) {
-            *choice = name;
-            g_free(name);
-        }
+        if (GCharPtr name { gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(answered)) })
+            *choice = name.get();
     };
     g_signal_connect(dialog, "response", G_CALLBACK(readChoice), &chosen);
     if (runModal(GTK_DIALOG(dialog)) != GTK_RESPONSE_ACCEPT)
         chosen.clear();
     g_signal_handlers_disconnect_by_data(dialog, &chosen);
-    gtk_widget_destroy(dialog);
-    g_object_unref(dialog);
     enterChosenFolder(chosen, request.flags);
     return chosen;
 }
 
 std::optional<Colour> GtkDialogs::chooseColour(const ColourRequest& request)
 {
-    GtkWidget* dialog = gtk_color_chooser_dialog_new(request.title.c_str(), nullptr);
-    g_object_ref_sink(dialog);
+    OwnedDialog owned(gtk_color_chooser_dialog_new(request.title.c_str(), nullptr));
+    GtkWidget* dialog = owned.get();
     auto* chooser = GTK_COLOR_CHOOSER(dialog);
     gtk_color_chooser_set_use_alpha(chooser, FALSE);
     Colour initial = request.initial < 0 ? 0 : request.initial;
@@ -87,8 +83,6 @@ std::optional<Colour> GtkDialogs::chooseColour(const ColourRequest& request)
         auto byte = [](double v) { return static_cast<Colour>(v * 255.0 + 0.5) & 0xFF; };
         chosen = byte(rgba.red) | (byte(rgba.green) << 8) | (byte(rgba.blue) << 16);
     }
-    gtk_widget_destroy(dialog);
-    g_object_unref(dialog);
     return chosen;
 }
 

@@ -10,8 +10,8 @@ namespace tvrn2 {
 int GtkHistoryListView::show(const HistoryListRequest& request)
 {
     namespace L = HistoryWindowLayout;
-    GtkWidget* dialog = gtk_dialog_new();
-    g_object_ref_sink(dialog);
+    OwnedDialog owned(gtk_dialog_new());
+    GtkWidget* dialog = owned.get();
     gtk_window_set_title(
         GTK_WINDOW(dialog), request.caption.empty() ? L::windowCaption : request.caption.c_str());
     DialogUnits units = GtkWindowView::unitsFor(dialog);
@@ -24,14 +24,13 @@ int GtkHistoryListView::show(const HistoryListRequest& request)
     gtk_widget_set_valign(icon, GTK_ALIGN_START);
     gtk_box_pack_start(GTK_BOX(row), icon, FALSE, FALSE, 0);
 
-    GtkListStore* store = gtk_list_store_new(2, G_TYPE_STRING, G_TYPE_STRING);
+    auto store = GObjectPtr<GtkListStore>::adopt(gtk_list_store_new(2, G_TYPE_STRING, G_TYPE_STRING));
     for (const auto& line : request.lines) {
         GtkTreeIter iter;
-        gtk_list_store_append(store, &iter);
-        gtk_list_store_set(store, &iter, 0, line.message.c_str(), 1, line.category.c_str(), -1);
+        gtk_list_store_append(store.get(), &iter);
+        gtk_list_store_set(store.get(), &iter, 0, line.message.c_str(), 1, line.category.c_str(), -1);
     }
-    GtkWidget* list = gtk_tree_view_new_with_model(GTK_TREE_MODEL(store));
-    g_object_unref(store); // the list holds it
+    GtkWidget* list = gtk_tree_view_new_with_model(GTK_TREE_MODEL(store.get()));
     struct ColumnSpec {
         const char* heading;
         int width;
@@ -56,10 +55,10 @@ int GtkHistoryListView::show(const HistoryListRequest& request)
     gtk_box_pack_start(GTK_BOX(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), row, TRUE, TRUE, 0);
 
     if (!request.lines.empty()) {
-        GtkTreePath* newest = gtk_tree_path_new_from_indices(static_cast<int>(request.lines.size()) - 1, -1);
-        gtk_tree_selection_select_path(gtk_tree_view_get_selection(GTK_TREE_VIEW(list)), newest);
-        gtk_tree_view_scroll_to_cell(GTK_TREE_VIEW(list), newest, nullptr, FALSE, 0, 0);
-        gtk_tree_path_free(newest);
+        GHandle<GtkTreePath, gtk_tree_path_free> newest(
+            gtk_tree_path_new_from_indices(static_cast<int>(request.lines.size()) - 1, -1));
+        gtk_tree_selection_select_path(gtk_tree_view_get_selection(GTK_TREE_VIEW(list)), newest.get());
+        gtk_tree_view_scroll_to_cell(GTK_TREE_VIEW(list), newest.get(), nullptr, FALSE, 0, 0);
     }
 
     GtkWidget* focus = nullptr;
@@ -81,8 +80,6 @@ int GtkHistoryListView::show(const HistoryListRequest& request)
     int result = runModal(GTK_DIALOG(dialog));
     if (result <= 0)
         result = closeAnswer;
-    gtk_widget_destroy(dialog);
-    g_object_unref(dialog);
     return result;
 }
 

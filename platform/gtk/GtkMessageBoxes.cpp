@@ -12,7 +12,8 @@ int GtkMessageBoxes::show(const BoxRequest& request)
     auto choices = boxChoices(request);
     auto onClose = boxCloseResult(request);
 
-    GtkWidget* dialog = gtk_dialog_new();
+    OwnedDialog owned(gtk_dialog_new());
+    GtkWidget* dialog = owned.get();
     gtk_window_set_title(GTK_WINDOW(dialog), request.caption.c_str());
     gtk_window_set_resizable(GTK_WINDOW(dialog), FALSE);
     gtk_window_set_deletable(GTK_WINDOW(dialog), onClose.has_value());
@@ -44,7 +45,6 @@ int GtkMessageBoxes::show(const BoxRequest& request)
     if (auto* button = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), focused))
         gtk_widget_grab_focus(button);
 
-    g_object_ref_sink(dialog);
     int result = 0;
     for (;;) {
         result = runModal(GTK_DIALOG(dialog));
@@ -61,8 +61,6 @@ int GtkMessageBoxes::show(const BoxRequest& request)
             break;
         }
     }
-    gtk_widget_destroy(dialog);
-    g_object_unref(dialog);
     return result;
 }
 

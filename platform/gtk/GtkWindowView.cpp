@@ -1,9 +1,17 @@
+// GtkWindowView: the window and its layout, building and placing controls,
+// their text, visibility and accessible names, focus and Tab order, and the
+// user's input. The look of controls is in GtkControlLook.cpp, list
+// controls in GtkListControl.cpp, key mapping in GtkKeys.cpp.
+
 #include "platform/gtk/GtkWindowView.h"
 
 #include "platform/AccessibleNaming.h"
 #include "platform/GObjectPtr.h"
 #include "platform/KeyCode.h"
 #include "platform/MessageBoxLayout.h"
+#include "platform/gtk/GtkControlLook.h"
+#include "platform/gtk/GtkKeys.h"
+#include "platform/gtk/GtkWindowViewItem.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -13,202 +21,11 @@
 
 namespace tvrn2 {
 
-struct GtkWindowView::Item {
-    GtkWindowView* view { nullptr };
-    int number { 0 };
-    GtkWidget* outer { nullptr }; // placed in the fixed layout; owned by it
-    GtkWidget* widget { nullptr }; // the label, entry, button ... inside outer
-    GtkWidget* box { nullptr }; // container controls: where an embedded view goes
-    GtkListStore* store { nullptr }; // lists: owned by the tree view
-    int pointerCode { -1 }; // mouse button behind a click in progress
-    int keyCode { KeyCode::Enter }; // last key pressed on the control
-    bool measuring { false };
-
-    Control* control() const { return view->m_window.control(number); }
-    Window& window() const { return view->m_window; }
-    bool live() const { return !view->m_destroying; }
-};
-
 namespace {
 std::vector<GtkWindowView*>& views()
 {
     static std::vector<GtkWindowView*> list;
     return list;
-}
-
-// Compact controls, so a control keeps to the few dialog units its
-// rectangle gives it instead of the theme's generous padding.
-void installFormStyle()
-{
-    static bool installed = false;
-    if (installed || !gdk_screen_get_default())
-        return;
-    installed = true;
-    auto css = GObjectPtr<GtkCssProvider>::adopt(gtk_css_provider_new());
-    gtk_css_provider_load_from_data(css.get(),
-        ".tvrn2-form button { padding: 0 6px; min-height: 0; min-width: 0; }\n"
-        ".tvrn2-form entry { padding: 0 4px; min-height: 0; }\n"
-        ".tvrn2-form .tvrn2-container { border: 1px solid alpha(currentColor, 0.3); }\n",
-        -1, nullptr);
-    gtk_style_context_add_provider_for_screen(
-        gdk_screen_get_default(), GTK_STYLE_PROVIDER(css.get()), GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-}
-
-int modifierBits(guint state)
-{
-    int bits = 0;
-    if (state & GDK_SHIFT_MASK)
-        bits |= KeyCode::Shift;
-    if (state & GDK_CONTROL_MASK)
-        bits |= KeyCode::Ctrl;
-    if (state & GDK_MOD1_MASK)
-        bits |= KeyCode::Alt;
-    return bits;
-}
-
-int keyCodeOf(const GdkEventKey* event)
-{
-    int code = 0;
-    guint key = event->keyval;
-    switch (key) {
-    case GDK_KEY_Return:
-    case GDK_KEY_KP_Enter:
-    case GDK_KEY_ISO_Enter:
-        code = KeyCode::Enter;
-        break;
-    case GDK_KEY_Escape:
-        code = KeyCode::Escape;
-        break;
-    case GDK_KEY_Tab:
-    case GDK_KEY_ISO_Left_Tab:
-        code = KeyCode::Tab;
-        break;
-    case GDK_KEY_BackSpace:
-        code = KeyCode::Backspace;
-        break;
-    case GDK_KEY_Delete:
-        code = KeyCode::Delete;
-        break;
-    case GDK_KEY_Up:
-        code = KeyCode::Up;
-        break;
-    case GDK_KEY_Down:
-        code = KeyCode::Down;
-        break;
-    case GDK_KEY_Left:
-        code = 0x25;
-        break;
-    case GDK_KEY_Right:
-        code = 0x27;
-        break;
-    default:
-        if (key >= GDK_KEY_F1 && key <= GDK_KEY_F12) {
-            code = KeyCode::F1 + static_cast<int>(key - GDK_KEY_F1);
-        } else {
-            guint32 c = gdk_keyval_to_unicode(gdk_keyval_to_upper(key));
-            code = c > 0 && c < 0x80 ? static_cast<int>(c) : 0;
-        }
-    }
-    return code ? code | modifierBits(event->state) : 0;
-}
-
-int buttonCode(guint button)
-{
-    switch (button) {
-    case 1:
-        return KeyCode::MouseLeft;
-    case 2:
-        return KeyCode::MouseCenter;
-    case 3:
-        return KeyCode::MouseRight;
-    default:
-        return 0;
-    }
-}
-
-GdkRGBA rgbaOf(Colour colour)
-{
-    return { (colour & 0xFF) / 255.0, ((colour >> 8) & 0xFF) / 255.0, ((colour >> 16) & 0xFF) / 255.0, 1.0 };
-}
-
-PangoAttrList* attributesFor(const Control& control)
-{
-    auto* attrs = pango_attr_list_new();
-    if (control.fontColour() >= 0) {
-        Colour c = control.fontColour();
-        pango_attr_list_insert(attrs,
-            pango_attr_foreground_new(static_cast<guint16>((c & 0xFF) * 257),
-                static_cast<guint16>(((c >> 8) & 0xFF) * 257),
-                static_cast<guint16>(((c >> 16) & 0xFF) * 257)));
-    }
-    int style = control.fontStyle();
-    if (int weight = style & FontStyle::WeightMask)
-        pango_attr_list_insert(
-            attrs, pango_attr_weight_new(static_cast<PangoWeight>(std::clamp(weight, 100, 1000))));
-    if (style & FontStyle::Italic)
-        pango_attr_list_insert(attrs, pango_attr_style_new(PANGO_STYLE_ITALIC));
-    if (style & FontStyle::Underline)
-        pango_attr_list_insert(attrs, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
-    if (style & FontStyle::Strikeout)
-        pango_attr_list_insert(attrs, pango_attr_strikethrough_new(TRUE));
-    return attrs;
-}
-
-// The cursor a control names: hand and wait cursors by their usual names,
-// a file linked into the program ("~hand2.cur") by what its name says.
-GdkCursor* cursorFor(GdkDisplay* display, std::string name)
-{
-    if (name.empty())
-        return nullptr;
-    if (name.front() == '~')
-        name.erase(0, 1);
-    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
-    const char* css = nullptr;
-    if (name.find("hand") != std::string::npos || name == "pointer")
-        css = "pointer";
-    else if (name.find("wait") != std::string::npos || name.find("hourglass") != std::string::npos)
-        css = "wait";
-    else if (name.find("ibeam") != std::string::npos || name == "text")
-        css = "text";
-    else if (name.find("cross") != std::string::npos)
-        css = "crosshair";
-    if (css)
-        return gdk_cursor_new_from_name(display, css);
-    if (auto* cursor = gdk_cursor_new_from_name(display, name.c_str()))
-        return cursor;
-    return gdk_cursor_new_from_name(display, "default");
-}
-
-// An image linked into the program under its bare name (a GResource below
-// /tvrn2/linked/), or null when the program carries none of that name.
-GdkPixbuf* linkedImage(const std::string& name)
-{
-    if (name.empty() || name.find('/') != std::string::npos)
-        return nullptr;
-    std::string path = "/tvrn2/linked/" + name;
-    return gdk_pixbuf_new_from_resource(path.c_str(), nullptr);
-}
-
-// Sets the cursor on the GDK windows that belong to a widget (an entry's
-// text area, a button's input window, an event box's own window).
-void setWidgetCursor(GtkWidget* widget, GdkCursor* cursor)
-{
-    if (!gtk_widget_get_realized(widget))
-        return;
-    if (gtk_widget_get_has_window(widget))
-        gdk_window_set_cursor(gtk_widget_get_window(widget), cursor);
-    GdkWindow* parent = gtk_widget_get_window(widget);
-    if (!parent)
-        return;
-    GList* children = gdk_window_get_children(parent);
-    for (GList* at = children; at; at = at->next) {
-        auto* child = static_cast<GdkWindow*>(at->data);
-        gpointer owner = nullptr;
-        gdk_window_get_user_data(child, &owner);
-        if (owner == widget)
-            gdk_window_set_cursor(child, cursor);
-    }
-    g_list_free(children);
 }
 } // namespace
 
@@ -457,10 +274,9 @@ void GtkWindowView::applyText(Item& item)
         auto* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(item.widget));
         GtkTextIter start, end;
         gtk_text_buffer_get_bounds(buffer, &start, &end);
-        gchar* current = gtk_text_buffer_get_text(buffer, &start, &end, FALSE);
-        if (shown != current)
+        GCharPtr current(gtk_text_buffer_get_text(buffer, &start, &end, FALSE));
+        if (shown != current.get())
             gtk_text_buffer_set_text(buffer, shown.c_str(), -1);
-        g_free(current);
         break;
     }
     case ControlKind::Button:
@@ -502,37 +318,6 @@ void GtkWindowView::applyAccessibleNames()
         applyAccessibleName(*item);
 }
 
-void GtkWindowView::applyLook(Item& item)
-{
-    const Control* control = item.control();
-    if (!control)
-        return;
-    gtk_widget_set_tooltip_text(
-        item.outer, control->tooltip().empty() ? nullptr : control->tooltip().c_str());
-    GtkWidget* label = nullptr;
-    if (GTK_IS_LABEL(item.widget))
-        label = item.widget;
-    else if (GTK_IS_BUTTON(item.widget))
-        label = gtk_bin_get_child(GTK_BIN(item.widget));
-    PangoAttrList* attrs = attributesFor(*control);
-    if (label && GTK_IS_LABEL(label))
-        gtk_label_set_attributes(GTK_LABEL(label), attrs);
-    else if (GTK_IS_ENTRY(item.widget))
-        gtk_entry_set_attributes(GTK_ENTRY(item.widget), attrs);
-    pango_attr_list_unref(attrs);
-}
-
-void GtkWindowView::applyCursor(Item& item)
-{
-    const Control* control = item.control();
-    if (!control)
-        return;
-    GdkCursor* cursor = cursorFor(gtk_widget_get_display(item.widget), control->cursor());
-    setWidgetCursor(item.widget, cursor);
-    if (cursor)
-        g_object_unref(cursor);
-}
-
 void GtkWindowView::applyVisibility(Item& item)
 {
     const Control* control = item.control();
@@ -550,61 +335,6 @@ void GtkWindowView::applyVisibility(Item& item)
     gtk_widget_set_visible(item.outer, visible);
 }
 
-void GtkWindowView::applyList(Item& item)
-{
-    const Control* control = item.control();
-    if (!control || control->kind() != ControlKind::List)
-        return;
-    m_updating = true;
-    auto* tree = GTK_TREE_VIEW(item.widget);
-    while (auto* column = gtk_tree_view_get_column(tree, 0))
-        gtk_tree_view_remove_column(tree, column);
-    const auto& columns = control->columns();
-    int count = std::max<int>(1, static_cast<int>(columns.size()));
-    std::vector<GType> types(static_cast<std::size_t>(count), G_TYPE_STRING);
-    item.store = gtk_list_store_newv(count, types.data());
-    for (int i = 0; i < count; ++i) {
-        auto* renderer = gtk_cell_renderer_text_new();
-        const ListColumn* model
-            = i < static_cast<int>(columns.size()) ? &columns[static_cast<std::size_t>(i)] : nullptr;
-        if (model && model->style) {
-            ListStyle style = control->listStyle(model->style);
-            if (style.colour >= 0) {
-                GdkRGBA rgba = rgbaOf(style.colour);
-                g_object_set(renderer, "foreground-rgba", &rgba, nullptr);
-            }
-            if (style.fontStyle & FontStyle::Underline)
-                g_object_set(renderer, "underline", PANGO_UNDERLINE_SINGLE, nullptr);
-            if (int weight = style.fontStyle & FontStyle::WeightMask)
-                g_object_set(renderer, "weight", weight, nullptr);
-        }
-        auto* column = gtk_tree_view_column_new_with_attributes(
-            model ? model->heading.c_str() : "", renderer, "text", i, nullptr);
-        if (model && model->width > 0) {
-            gtk_tree_view_column_set_sizing(column, GTK_TREE_VIEW_COLUMN_FIXED);
-            gtk_tree_view_column_set_fixed_width(column, m_units.toPixelsX(model->width));
-        }
-        gtk_tree_view_column_set_resizable(column, TRUE);
-        gtk_tree_view_append_column(tree, column);
-    }
-    for (const auto& row : control->rows()) {
-        GtkTreeIter iter;
-        gtk_list_store_append(item.store, &iter);
-        for (int i = 0; i < count && i < static_cast<int>(row.size()); ++i)
-            gtk_list_store_set(item.store, &iter, i, row[static_cast<std::size_t>(i)].c_str(), -1);
-    }
-    gtk_tree_view_set_model(tree, GTK_TREE_MODEL(item.store));
-    g_object_unref(item.store); // the tree view holds it now
-    gtk_tree_view_set_headers_visible(tree, !columns.empty());
-    if (int row = control->selectedRow()) {
-        GtkTreePath* path = gtk_tree_path_new_from_indices(row - 1, -1);
-        gtk_tree_selection_select_path(gtk_tree_view_get_selection(tree), path);
-        gtk_tree_view_scroll_to_cell(tree, path, nullptr, FALSE, 0, 0);
-        gtk_tree_path_free(path);
-    }
-    m_updating = false;
-}
-
 void GtkWindowView::windowChanged(WindowProperty property)
 {
     switch (property) {
@@ -618,7 +348,7 @@ void GtkWindowView::windowChanged(WindowProperty property)
         std::error_code missing;
         if (!icon.empty() && std::filesystem::is_regular_file(icon, missing)) {
             gtk_window_set_icon_from_file(toplevel(), icon.c_str(), nullptr);
-        } else if (auto linked = GObjectPtr<GdkPixbuf>::adopt(linkedImage(icon)); linked) {
+        } else if (auto linked = linkedImage(icon); linked) {
             gtk_window_set_icon(toplevel(), linked.get());
         } else {
             gtk_window_set_icon_name(toplevel(), icon.empty() ? nullptr : icon.c_str());
@@ -735,8 +465,8 @@ std::vector<GtkWidget*> GtkWindowView::focusChain() const
         links.emplace_back(number, item->outer);
     // A view embedded straight into the layout (a hosted web view) stands
     // for the container control it covers; one over none comes last.
-    GList* children = gtk_container_get_children(GTK_CONTAINER(m_fixed));
-    for (GList* at = children; at; at = at->next) {
+    GHandle<GList, g_list_free> children(gtk_container_get_children(GTK_CONTAINER(m_fixed)));
+    for (GList* at = children.get(); at; at = at->next) {
         auto* child = static_cast<GtkWidget*>(at->data);
         bool own = std::any_of(
             m_items.begin(), m_items.end(), [child](const auto& entry) { return entry.second->outer == child; });
@@ -759,7 +489,6 @@ std::vector<GtkWidget*> GtkWindowView::focusChain() const
         }
         links.emplace_back(covered, child);
     }
-    g_list_free(children);
     std::stable_sort(
         links.begin(), links.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<GtkWidget*> chain;
@@ -938,9 +667,8 @@ void GtkWindowView::onTextBufferChanged(GtkTextBuffer* buffer, gpointer data)
         return;
     GtkTextIter start, end;
     gtk_text_buffer_get_bounds(buffer, &start, &end);
-    gchar* text = gtk_text_buffer_get_text(buffer, &start, &end, FALSE);
-    item->window().inputScreenText(item->number, text);
-    g_free(text);
+    GCharPtr text(gtk_text_buffer_get_text(buffer, &start, &end, FALSE));
+    item->window().inputScreenText(item->number, text.get());
 }
 
 namespace {
@@ -989,35 +717,6 @@ gboolean GtkWindowView::onFocusIn(GtkWidget*, GdkEventFocus*, gpointer data)
     if (item->live())
         item->window().inputFocus(item->number);
     return FALSE;
-}
-
-void GtkWindowView::onRowActivated(GtkTreeView*, GtkTreePath*, GtkTreeViewColumn*, gpointer data)
-{
-    auto* item = static_cast<Item*>(data);
-    if (item->live())
-        item->window().inputClick(item->number, KeyCode::Enter);
-}
-
-void GtkWindowView::onSelectionChanged(GtkTreeSelection* selection, gpointer data)
-{
-    auto* item = static_cast<Item*>(data);
-    if (!item->live() || item->view->m_updating)
-        return;
-    GtkTreeModel* model = nullptr;
-    GtkTreeIter iter;
-    int row = 0;
-    if (gtk_tree_selection_get_selected(selection, &model, &iter)) {
-        GtkTreePath* path = gtk_tree_model_get_path(model, &iter);
-        row = gtk_tree_path_get_indices(path)[0] + 1;
-        gtk_tree_path_free(path);
-    }
-    auto* control = item->control();
-    if (!control || !control->takesInput() || row == control->selectedRow())
-        return;
-    item->view->m_updating = true;
-    control->setSelectedRow(row);
-    item->view->m_updating = false;
-    item->window().post(Event::NewSelection, item->number);
 }
 
 } // namespace tvrn2
