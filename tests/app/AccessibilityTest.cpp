@@ -11,6 +11,7 @@
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/VirtualDisplay.h"
+#include "tests/support/PollWait.h"
 
 #include <atspi/atspi.h>
 #include <chrono>
@@ -28,18 +29,6 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 using Accessible = GObjectPtr<AtspiAccessible>;
-
-// Polls `done` until it holds or `limit` passes (the watchdog of every wait).
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit)
-{
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(100ms);
-    }
-    return true;
-}
 
 std::string nameOf(AtspiAccessible* object)
 {
@@ -209,7 +198,7 @@ TEST_F(AccessibilityTest, ScreenReaderFindsReadsAndWorksTheMainControls)
     ASSERT_TRUE(program.started());
 
     Accessible frame;
-    ASSERT_TRUE(waitFor([&] { return bool(frame = programFrame(program.pid())); }, 60s))
+    ASSERT_TRUE(test::pollUntil([&] { return bool(frame = programFrame(program.pid())); }, 60s))
         << "the program's window never reached the accessibility bus\n"
         << program.wait(1s).errors;
     // The window's controls sit in one layout below the frame.
@@ -238,7 +227,7 @@ TEST_F(AccessibilityTest, ScreenReaderFindsReadsAndWorksTheMainControls)
             "Lookup a fe file to view", "Status", "Web Page", "Tavrin Support",
             "Download XP SP2 from Microsoft", "XP SP2 File:", "XP SP2 File", "Cancel" }));
 
-    EXPECT_TRUE(waitFor([&] { return textOf(address.get()) == MainAddresses().homePage; }, 60s))
+    EXPECT_TRUE(test::pollUntil([&] { return textOf(address.get()) == MainAddresses().homePage; }, 60s))
         << textOf(address.get()).value_or("<no text>");
     EXPECT_EQ(textOf(status.get()), "** File Not Tested **");
     EXPECT_EQ(textOf(digest.get()), "");
@@ -252,9 +241,9 @@ TEST_F(AccessibilityTest, ScreenReaderFindsReadsAndWorksTheMainControls)
     }
     fs::resize_file(file, static_cast<std::uintmax_t>(FileVerification::installerSize));
     ASSERT_TRUE(activate(download.get()));
-    EXPECT_TRUE(waitFor([&] { return textOf(status.get()) == "*** Download in Progress ***"; }, 60s))
+    EXPECT_TRUE(test::pollUntil([&] { return textOf(status.get()) == "*** Download in Progress ***"; }, 60s))
         << textOf(status.get()).value_or("<no text>");
-    EXPECT_TRUE(waitFor([&] { return textOf(status.get()) == "XP Service Pack 2 file is NOT valid!"; }, 90s))
+    EXPECT_TRUE(test::pollUntil([&] { return textOf(status.get()) == "XP Service Pack 2 file is NOT valid!"; }, 90s))
         << textOf(status.get()).value_or("<no text>");
     EXPECT_EQ(textOf(digest.get()), zeroMd5(FileVerification::installerSize));
     EXPECT_FALSE(fs::exists(file));

@@ -13,9 +13,9 @@
 #include "platform/gtk/WindowPicture.h"
 #include "platform/webkit/WebView.h"
 #include "tests/app/MainWindowFixture.h"
-#include "tests/app/WidgetInput.h"
+#include "tests/support/gtk/DeliveredInput.h"
 #include "tests/app/WindowScript.h"
-#include "tests/diagnostics/ProgramWindows.h"
+#include "tests/support/gtk/ProgramWindows.h"
 #include "tests/support/HttpTestServer.h"
 #include "tests/support/MainLoopWait.h"
 #include "tests/support/TestSupport.h"
@@ -216,13 +216,13 @@ TEST_F(MainWindowFlowTest, InstallerThatFailsItsDigestIsShownAndDeleted)
         .act("Enter in the address line",
             [&] {
                 gtk_entry_set_text(GTK_ENTRY(widget(MainWindow::FEPATH)), server.url("/typed.htm").c_str());
-                test::pressKey(widget(MainWindow::FEPATH), GDK_KEY_Return);
+                test::deliverKeyPress(widget(MainWindow::FEPATH), GDK_KEY_Return);
             })
         .step(
             "the typed page", [&] { return showing(server.url("/typed.htm")); },
             [&] {
                 EXPECT_EQ(server.requests("/typed.htm"), 1);
-                test::clickWidget(widget(MainWindow::OKBUTTON));
+                test::deliverClick(widget(MainWindow::OKBUTTON));
             })
         .step(
             "the save question", [&] { return askedToSave(); },
@@ -273,7 +273,7 @@ TEST_F(MainWindowFlowTest, KeyboardStartsOnlyTheWatchAndAValidFileIsKept)
     script
         .step(
             "the home page", [&] { return showing(settings.addresses.homePage); },
-            [&] { test::pressKey(widget(MainWindow::OKBUTTON), GDK_KEY_space); })
+            [&] { test::deliverKeyPress(widget(MainWindow::OKBUTTON), GDK_KEY_space); })
         .step(
             "the watch started", [&] { return window().timer() != 0; },
             [&] { EXPECT_EQ(text(MainWindow::VALIDSTRING), "*** Download in Progress ***"); })
@@ -283,14 +283,14 @@ TEST_F(MainWindowFlowTest, KeyboardStartsOnlyTheWatchAndAValidFileIsKept)
                 EXPECT_EQ(server.requests(path), 0);
                 EXPECT_TRUE(showing(settings.addresses.homePage));
                 EXPECT_EQ(window().timer(), settings.watchPeriod);
-                test::clickWidget(widget(MainWindow::FEFILELOOKUP));
+                test::deliverClick(widget(MainWindow::FEFILELOOKUP));
             })
         .step(
             "the cancelled viewer", [&] { return dialogs.fileRequests().size() == 1; },
             [&] {
                 EXPECT_EQ(main->browser()->FE_PATH.clipped(), settings.addresses.homePage);
                 EXPECT_EQ(screen(MainWindow::FEPATH), settings.addresses.homePage);
-                test::clickWidget(widget(MainWindow::OKBUTTON));
+                test::deliverClick(widget(MainWindow::OKBUTTON));
             })
         .step(
             "the save question", [&] { return askedToSave(); }, [&] { pressSave(); })
@@ -362,12 +362,12 @@ TEST_F(MainWindowFlowTest, VerdictsAreAboutTheBytesADownloadLeftUnderTheInstalle
             "the home page", [&] { return showing(settings.addresses.homePage); },
             [&] {
                 if (!row.fromAddressLine) {
-                    test::clickWidget(widget(MainWindow::OKBUTTON));
+                    test::deliverClick(widget(MainWindow::OKBUTTON));
                     return;
                 }
                 gtk_entry_set_text(
                     GTK_ENTRY(widget(MainWindow::FEPATH)), settings.addresses.installer.c_str());
-                test::pressKey(widget(MainWindow::FEPATH), GDK_KEY_Return);
+                test::deliverKeyPress(widget(MainWindow::FEPATH), GDK_KEY_Return);
             });
         script.step(
             "the save question", [&] { return askedToSave(); },
@@ -473,7 +473,7 @@ TEST_F(MainWindowFlowTest, ADownloadFolderWrittenAsPeopleWriteIt)
         test::WindowScript script(window(), 20ms, 60s);
         script.step(
             "the home page", [&] { return showing(settings.addresses.homePage); },
-            [&] { test::clickWidget(widget(MainWindow::OKBUTTON)); });
+            [&] { test::deliverClick(widget(MainWindow::OKBUTTON)); });
         if (row.folder.empty()) {
             script.step(
                 "the bar says why", [&] { return offered(DownloadBar::Button::Close); },
@@ -533,7 +533,7 @@ TEST_F(MainWindowFlowTest, LongDownloadFoldersAreNeverCut)
         test::WindowScript script(window(), 20ms, 60s);
         script.step(
             "the home page", [&] { return showing(settings.addresses.homePage); },
-            [&] { test::clickWidget(widget(MainWindow::OKBUTTON)); });
+            [&] { test::deliverClick(widget(MainWindow::OKBUTTON)); });
         script.step(
             "the save question", [&] { return askedToSave(); }, [&] { pressSave(); });
         script.step(
@@ -646,7 +646,7 @@ TEST_F(MainWindowFlowTest, ClosingDuringADownloadAsksFirst)
     script
         .step(
             "the home page", [&] { return showing(settings.addresses.homePage); },
-            [&] { test::clickWidget(widget(MainWindow::OKBUTTON)); })
+            [&] { test::deliverClick(widget(MainWindow::OKBUTTON)); })
         .step(
             "the save question", [&] { return askedToSave(); }, [&] { pressSave(); })
         .step(
@@ -655,7 +655,7 @@ TEST_F(MainWindowFlowTest, ClosingDuringADownloadAsksFirst)
                 std::error_code ignored;
                 return fs::file_size(partial, ignored) >= body.size() / 2;
             },
-            [&] { test::clickWidget(widget(MainWindow::CANCELBUTTON)); })
+            [&] { test::deliverClick(widget(MainWindow::CANCELBUTTON)); })
         .step(
             "the question answered: keep downloading", [&] { return boxes.shown().size() == 1; },
             [&] {
@@ -663,7 +663,7 @@ TEST_F(MainWindowFlowTest, ClosingDuringADownloadAsksFirst)
                 EXPECT_EQ(boxes.shown()[0].customButtons, MainWindow::closeButtons);
                 EXPECT_TRUE(window().isOpen());
                 EXPECT_EQ(web()->downloads().saving(), 1U);
-                test::clickWidget(widget(MainWindow::CANCELBUTTON));
+                test::deliverClick(widget(MainWindow::CANCELBUTTON));
             })
         .closes("stop the download and close");
     script.start();
@@ -770,7 +770,7 @@ TEST_F(MainWindowRealInputTest, OneClickOneDownloadAndStopStopsIt)
             [&] {
                 EXPECT_FALSE(web()->downloadBar()->shown());
                 EXPECT_EQ(text(MainWindow::VALIDSTRING), FileVerification::inProgressText);
-                test::clickWidget(widget(MainWindow::CANCELBUTTON));
+                test::deliverClick(widget(MainWindow::CANCELBUTTON));
             });
         script.closes("Cancel closes the window");
         run(script);
@@ -841,7 +841,7 @@ TEST_F(MainWindowRealInputTest, TabFollowsTheControlNumbersBothWays)
                 });
         }
     }
-    script.act("Cancel", [&] { test::clickWidget(widget(W::CANCELBUTTON)); });
+    script.act("Cancel", [&] { test::deliverClick(widget(W::CANCELBUTTON)); });
     script.closes("Cancel closes the window");
     run(script);
     std::vector<int> expected { W::LOOKUPFILE };
@@ -869,7 +869,7 @@ TEST_F(MainWindowFlowTest, UnreachableHostsShowErrorPagesAndTheWindowKeepsWorkin
                 EXPECT_EQ(window().timer(), 0);
             })
         .step("the error page painted", settled(25), [&] { screenshot("main-window-offline"); })
-        .act("a click on the download button", [&] { test::clickWidget(widget(MainWindow::OKBUTTON)); })
+        .act("a click on the download button", [&] { test::deliverClick(widget(MainWindow::OKBUTTON)); })
         .step(
             "the installer's error page",
             [&] { return showing(settings.addresses.installer) && !pageText().empty(); },
@@ -888,7 +888,7 @@ TEST_F(MainWindowFlowTest, UnreachableHostsShowErrorPagesAndTheWindowKeepsWorkin
                 EXPECT_EQ(text(MainWindow::VALIDSTRING), "*** Download in Progress ***");
                 EXPECT_EQ(window().timer(), settings.watchPeriod);
                 EXPECT_TRUE(downloadsEmpty());
-                test::clickWidget(widget(MainWindow::CANCELBUTTON));
+                test::deliverClick(widget(MainWindow::CANCELBUTTON));
             })
         .closes("Cancel closes the window");
     run(script);
@@ -907,7 +907,7 @@ TEST_F(MainWindowFlowTest, HomePageThatNeverAnswersLeavesTheWindowWorking)
             "the home page asked for",
             [&] { return server.requests("/silent.htm") == 1 && web()->loading(); },
             // The keyboard starts the watch and leaves the browser alone.
-            [&] { test::pressKey(widget(MainWindow::OKBUTTON), GDK_KEY_space); })
+            [&] { test::deliverKeyPress(widget(MainWindow::OKBUTTON), GDK_KEY_space); })
         .step(
             "the watch started", [&] { return window().timer() != 0; },
             [&] {
@@ -919,7 +919,7 @@ TEST_F(MainWindowFlowTest, HomePageThatNeverAnswersLeavesTheWindowWorking)
             [&] { return filePath.clipped() == (downloads / FileVerification::installerFileName).string(); },
             [&] {
                 EXPECT_TRUE(web()->loading()); // still waiting for the home page
-                test::clickWidget(widget(MainWindow::CANCELBUTTON));
+                test::deliverClick(widget(MainWindow::CANCELBUTTON));
             })
         .closes("Cancel closes the window");
     run(script);
@@ -946,7 +946,7 @@ TEST_F(MainWindowFlowTest, InstallerAddressThatAnswersNotFoundSavesNothing)
         script
             .step(
                 "the home page", [&] { return showing(settings.addresses.homePage); },
-                [&] { test::clickWidget(widget(MainWindow::OKBUTTON)); })
+                [&] { test::deliverClick(widget(MainWindow::OKBUTTON)); })
             .step("the installer address answered",
                 [&] { return showing(settings.addresses.installer) || askedToSave(); })
             .step("a while for a download to start", settled(25),
@@ -956,7 +956,7 @@ TEST_F(MainWindowFlowTest, InstallerAddressThatAnswersNotFoundSavesNothing)
                     EXPECT_EQ(pageText(), "no such file here"); // the server's own answer
                     EXPECT_EQ(text(MainWindow::VALIDSTRING), "*** Download in Progress ***");
                     EXPECT_EQ(window().timer(), settings.watchPeriod);
-                    test::pressKey(widget(MainWindow::CANCELBUTTON), GDK_KEY_space);
+                    test::deliverKeyPress(widget(MainWindow::CANCELBUTTON), GDK_KEY_space);
                 })
             .closes("Cancel closes the window");
         run(script);

@@ -9,12 +9,13 @@
 #include "platform/Registry.h"
 #include "platform/SysCalls.h"
 #include "platform/SystemParameters.h"
-#include "tests/diagnostics/ProgramWindows.h"
+#include "tests/support/gtk/ProgramWindows.h"
 #include "tests/support/FaultySysCalls.h"
 #include "tests/support/HttpTestServer.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/VirtualDisplay.h"
+#include "tests/support/PollWait.h"
 
 #include <cerrno>
 #include <chrono>
@@ -259,18 +260,6 @@ pid_t startProgram(const std::filesystem::path& errors)
     return failed == 0 ? child : -1;
 }
 
-// Waits for `done`, polling; false when `limit` passed first.
-bool waitFor(const std::function<bool()>& done, std::chrono::seconds limit)
-{
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(100ms);
-    }
-    return true;
-}
-
 // The whole program as a user runs it: start, the home page, a click on the
 // download button, the watch finding a file of the installer's size and
 // giving its verdict (a file that fails is deleted), and a close. In the
@@ -322,7 +311,7 @@ TEST_F(ProgramTest, AFullRunWithAVerdictEndsCleanly)
     // The window takes a click once it is on the screen and the home page
     // it asked for has come; then one click, and the load it starts.
     std::optional<test::ProgramWindows::ScreenRect> window;
-    bool ready = waitFor(
+    bool ready = test::pollUntil(
         [&] {
             window = windows.windowOf(child);
             return window && proxy.requests(addresses.homePage) > 0;
@@ -335,20 +324,20 @@ TEST_F(ProgramTest, AFullRunWithAVerdictEndsCleanly)
     // units across, 252 to 266 of 269 down.
     windows.clickAt(window->x + window->width * 65 / 397, window->y + window->height * 259 / 269);
     bool clicked
-        = waitFor([&] { return proxy.requests(addresses.installer) > 0; }, std::chrono::seconds(60 * slower));
+        = test::pollUntil([&] { return proxy.requests(addresses.installer) > 0; }, std::chrono::seconds(60 * slower));
     if (!clicked)
         stop();
     ASSERT_TRUE(clicked) << "the download button never sent the browser to the installer\n" << said();
 
     // The watch looks every ten seconds; hashing takes a moment more.
     bool judged
-        = waitFor([&] { return !std::filesystem::exists(installer); }, std::chrono::seconds(60 * slower));
+        = test::pollUntil([&] { return !std::filesystem::exists(installer); }, std::chrono::seconds(60 * slower));
     if (!judged)
         stop();
     ASSERT_TRUE(judged) << "no verdict: the file that fails its digest is still there\n" << said();
 
     int status = 0;
-    bool ended = waitFor(
+    bool ended = test::pollUntil(
         [&] {
             windows.closeWindowsOf(child);
             return waitpid(child, &status, WNOHANG) == child;
@@ -416,7 +405,7 @@ protected:
             return -1;
         test::ProgramWindows windows;
         bool running
-            = waitFor([&] { return windows.windowOf(child) && drag() == 0; }, std::chrono::seconds(60));
+            = test::pollUntil([&] { return windows.windowOf(child) && drag() == 0; }, std::chrono::seconds(60));
         if (!running) {
             kill(child, SIGKILL);
             waitpid(child, nullptr, 0);
@@ -432,7 +421,7 @@ protected:
     int finish(pid_t child)
     {
         int status = 0;
-        if (!waitFor([&] { return waitpid(child, &status, WNOHANG) == child; }, std::chrono::seconds(60))) {
+        if (!test::pollUntil([&] { return waitpid(child, &status, WNOHANG) == child; }, std::chrono::seconds(60))) {
             kill(child, SIGKILL);
             waitpid(child, nullptr, 0);
             ADD_FAILURE() << "the program did not end\n" << said();

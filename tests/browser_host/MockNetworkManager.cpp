@@ -1,4 +1,5 @@
 #include "tests/browser_host/MockNetworkManager.h"
+#include "tests/support/PollWait.h"
 
 #include <chrono>
 #include <csignal>
@@ -18,18 +19,6 @@ constexpr const char* managerInterface = "org.freedesktop.NetworkManager";
 constexpr const char* activeInterface = "org.freedesktop.NetworkManager.Connection.Active";
 constexpr const char* deviceInterface = "org.freedesktop.NetworkManager.Device";
 constexpr int callTimeoutMs = 10000;
-
-// Waits for a condition, giving up after the deadline instead of hanging.
-bool waitFor(const std::function<bool()>& ready, std::chrono::seconds limit = std::chrono::seconds(30))
-{
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!ready()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
 
 void stop(GSubprocess*& process)
 {
@@ -102,7 +91,7 @@ PrivateSystemBus::PrivateSystemBus()
     m_address = "unix:path=" + socket.string();
     // The socket file appears a moment before the daemon takes connections.
     std::string lastError;
-    waitFor([&] {
+    pollUntil([&] {
         GError* refused = nullptr;
         m_connection = g_dbus_connection_new_for_address_sync(m_address.c_str(),
             static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT
@@ -113,7 +102,7 @@ PrivateSystemBus::PrivateSystemBus()
             g_error_free(refused);
         }
         return m_connection != nullptr;
-    });
+    }, std::chrono::seconds(30), std::chrono::milliseconds(20));
     if (!m_connection) {
         m_failure = "cannot connect to the test bus: " + lastError;
         return;
@@ -151,7 +140,7 @@ MockNetworkManager::MockNetworkManager()
         return;
     }
     // Up once the manager answers for its state.
-    bool up = waitFor([&] {
+    bool up = pollUntil([&] {
         // The identifier goes when the process has ended.
         if (!g_subprocess_get_identifier(m_service))
             return true;
@@ -161,7 +150,7 @@ MockNetworkManager::MockNetworkManager()
         if (reply)
             g_variant_unref(reply);
         return reply != nullptr;
-    });
+    }, std::chrono::seconds(30), std::chrono::milliseconds(20));
     if (!up || !g_subprocess_get_identifier(m_service))
         m_failure = "the NetworkManager mock did not come up (is python3-dbusmock installed?)";
 }
@@ -326,7 +315,7 @@ void MockNetworkManager::pause()
         auto end = text.rfind(')');
         return end != std::string::npos && text.compare(end, 3, ") T") == 0;
     };
-    EXPECT_TRUE(waitFor(stopped, std::chrono::seconds(10)));
+    EXPECT_TRUE(pollUntil(stopped, std::chrono::seconds(10)));
 }
 
 void MockNetworkManager::resume()

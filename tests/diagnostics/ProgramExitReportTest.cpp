@@ -1,7 +1,7 @@
 // Runs the whole program under the test's display and checks what leak
 // tracking writes on its debugger output from start to exit.
 
-#include "tests/diagnostics/ProgramWindows.h"
+#include "tests/support/gtk/ProgramWindows.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/VirtualDisplay.h"
 

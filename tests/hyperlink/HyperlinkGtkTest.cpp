@@ -4,6 +4,7 @@
 #include "platform/gtk/GtkWindowView.h"
 #include "tests/support/gtk/OwnDisplay.h"
 #include "tests/support/gtk/RealInput.h"
+#include "tests/support/gtk/WindowWatchdog.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -59,16 +60,8 @@ TEST(HyperlinkGtk, RealPointerOverALinkTurnsItBrightAndLeavingTurnsItBack)
     ASSERT_NE(overlay, nullptr);
     EXPECT_EQ(paintedColour(label), Red);
 
-    // The watchdog: a pointer that never arrives fails the test instead of hanging it.
-    bool timedOut = false;
-    auto watchdog = [](gpointer data) -> gboolean {
-        auto* state = static_cast<std::pair<Window*, bool*>*>(data);
-        *state->second = true;
-        state->first->close();
-        return G_SOURCE_REMOVE;
-    };
-    std::pair<Window*, bool*> watched { &window, &timedOut };
-    guint watchdogSource = g_timeout_add(30000, watchdog, &watched);
+    // A pointer that never arrives fails the test instead of hanging it.
+    test::WindowWatchdog watchdog(&window, 30000);
 
     enum class Phase { Mapping, GoingOver, GoingAway, Done } phase = Phase::Mapping;
     std::vector<Colour> painted;
@@ -94,11 +87,8 @@ TEST(HyperlinkGtk, RealPointerOverALinkTurnsItBrightAndLeavingTurnsItBack)
         step();
         return Dispatch::Default;
     });
-    if (!timedOut)
-        g_source_remove(watchdogSource);
-
     EXPECT_TRUE(finished);
-    EXPECT_FALSE(timedOut) << "the pointer's moves never reached the link";
+    EXPECT_FALSE(watchdog.fired()) << "the pointer's moves never reached the link";
     EXPECT_EQ(phase, Phase::Done);
     EXPECT_EQ(painted, (std::vector<Colour> { Red, Blue, Red }));
 }

@@ -10,6 +10,7 @@
 #include "platform/gtk/GtkBackend.h"
 #include "tests/support/gtk/OwnDisplay.h"
 #include "tests/support/gtk/RealInput.h"
+#include "tests/support/gtk/WindowWatchdog.h"
 #include "tests/support/TestSupport.h"
 
 #include <filesystem>
@@ -18,46 +19,6 @@
 
 namespace tvrn2 {
 namespace {
-
-// Fails the test, answers any open dialog and closes the window instead of
-// letting a loop hang.
-class Watchdog {
-public:
-    Watchdog(Window* window, guint milliseconds)
-        : m_window(window)
-    {
-        m_source = g_timeout_add(milliseconds, fire, this);
-    }
-    ~Watchdog()
-    {
-        if (m_source)
-            g_source_remove(m_source);
-    }
-    bool fired() const { return m_fired; }
-
-private:
-    static gboolean fire(gpointer data)
-    {
-        auto* self = static_cast<Watchdog*>(data);
-        self->m_fired = true;
-        self->m_source = 0;
-        ADD_FAILURE() << "watchdog fired";
-        // Answer any open dialog so a nested loop ends too.
-        GList* toplevels = gtk_window_list_toplevels();
-        for (GList* at = toplevels; at; at = at->next) {
-            if (GTK_IS_DIALOG(at->data) && gtk_widget_get_visible(GTK_WIDGET(at->data)))
-                gtk_dialog_response(GTK_DIALOG(at->data), GTK_RESPONSE_DELETE_EVENT);
-        }
-        g_list_free(toplevels);
-        if (self->m_window)
-            self->m_window->close();
-        return G_SOURCE_REMOVE;
-    }
-
-    Window* m_window;
-    guint m_source { 0 };
-    bool m_fired { false };
-};
 
 // Calls the action once the widget is on screen and laid out, polling the loop.
 void whenMapped(GtkWidget* widget, std::function<void()> action)
@@ -132,7 +93,7 @@ TEST_F(GtkWindowViewTest, RealClickAndTimerReachTheHandlerAndTheWindowClosesClea
     window.open();
     auto* view = GtkWindowView::of(window);
     ASSERT_NE(view, nullptr);
-    Watchdog watchdog(&window, 30000);
+    test::WindowWatchdog watchdog(&window, 30000);
 
     std::vector<WindowEvent> accepted;
     int ticks = 0;
@@ -174,7 +135,7 @@ TEST_F(GtkWindowViewTest, ControlsSitAtTheirDialogUnitRectanglesAndContainersHos
     window.open();
     auto* view = GtkWindowView::of(window);
     ASSERT_NE(view, nullptr);
-    Watchdog watchdog(&window, 30000);
+    test::WindowWatchdog watchdog(&window, 30000);
 
     GtkWidget* guest = gtk_label_new("embedded");
     gtk_box_pack_start(GTK_BOX(view->containerWidget(container)), guest, TRUE, TRUE, 0);
@@ -220,7 +181,7 @@ TEST_F(GtkWindowViewTest, MessageBoxHoldsTheTimerAndAnswersWithThePressedButton)
 {
     Window window("Boxes", { -1, -1, 120, 40 });
     window.open();
-    Watchdog watchdog(&window, 30000);
+    test::WindowWatchdog watchdog(&window, 30000);
     window.setTimer(2); // ticks every 20 ms, many times while the box is open
 
     int depth = 0;
@@ -274,7 +235,7 @@ TEST_F(GtkWindowViewTest, MessageBoxHoldsTheTimerAndAnswersWithThePressedButton)
 
 TEST_F(GtkWindowViewTest, FileAndColourDialogsAnswerWhatTheUserChose)
 {
-    Watchdog watchdog(nullptr, 30000);
+    test::WindowWatchdog watchdog(nullptr, 30000);
     test::TempDir temp;
     auto chosen = temp.write("pages/page.htm", "<p>x</p>");
     auto start = std::filesystem::current_path();
@@ -328,7 +289,7 @@ TEST_F(GtkWindowViewTest, FileAndColourDialogsAnswerWhatTheUserChose)
 
 TEST_F(GtkWindowViewTest, HistoryWindowSelectsTheNewestLineAndAnswersTheButton)
 {
-    Watchdog watchdog(nullptr, 30000);
+    test::WindowWatchdog watchdog(nullptr, 30000);
     std::vector<std::string> labels;
     std::string selected;
     int focusedResponse = 0;
@@ -380,7 +341,7 @@ TEST_F(GtkWindowViewTest, AnOverlayRegionReportsThePointerAndCarriesTheHandCurso
     window.open();
     auto* view = GtkWindowView::of(window);
     ASSERT_NE(view, nullptr);
-    Watchdog watchdog(&window, 30000);
+    test::WindowWatchdog watchdog(&window, 30000);
     // As a link manager does it: a region over the string, made after the window opened.
     auto& region = window.create(link + 2800, ControlKind::Region);
     region.setRect(window.control(link)->rect());
@@ -452,7 +413,7 @@ TEST_F(GtkWindowViewTest, KeysRaiseAlertsOnEntriesAndAcceptButtonsWithTheirOwnCo
     window.open();
     auto* view = GtkWindowView::of(window);
     ASSERT_NE(view, nullptr);
-    Watchdog watchdog(&window, 30000);
+    test::WindowWatchdog watchdog(&window, 30000);
 
     std::vector<WindowEvent> seen;
     whenMapped(view->widget(entry), [&] {
@@ -492,7 +453,7 @@ TEST_F(GtkWindowViewTest, TypedTextOutlivesASwitchToAnotherWindowAndLeavingTheEn
     window.display();
     auto* view = GtkWindowView::of(window);
     ASSERT_NE(view, nullptr);
-    Watchdog watchdog(&window, 30000);
+    test::WindowWatchdog watchdog(&window, 30000);
 
     // Another program's window, away from ours.
     GtkWidget* other = gtk_window_new(GTK_WINDOW_TOPLEVEL);
@@ -573,7 +534,7 @@ TEST_F(GtkWindowViewTest, TabFollowsTheControlNumbersBothWays)
     window.open();
     auto* view = GtkWindowView::of(window);
     ASSERT_NE(view, nullptr);
-    Watchdog watchdog(&window, 30000);
+    test::WindowWatchdog watchdog(&window, 30000);
 
     // Put straight into the layout over its container control, as a hosted web view is.
     GtkWidget* fixed = gtk_bin_get_child(GTK_BIN(view->toplevel()));

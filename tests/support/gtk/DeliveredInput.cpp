@@ -1,4 +1,4 @@
-#include "tests/app/WidgetInput.h"
+#include "tests/support/gtk/DeliveredInput.h"
 
 #include <initializer_list>
 
@@ -22,7 +22,7 @@ void deliver(GtkWidget* widget, GdkEvent* event, GdkDevice* device)
 
 } // namespace
 
-void clickWidget(GtkWidget* widget)
+void deliverClick(GtkWidget* widget)
 {
     GdkSeat* seat = gdk_display_get_default_seat(gtk_widget_get_display(widget));
     GdkDevice* pointer = gdk_seat_get_pointer(seat);
@@ -52,7 +52,7 @@ void clickWidget(GtkWidget* widget)
     }
 }
 
-void pressKey(GtkWidget* widget, guint keyval)
+void deliverKeyPress(GtkWidget* widget, guint keyval)
 {
     GdkSeat* seat = gdk_display_get_default_seat(gtk_widget_get_display(widget));
     GdkDevice* keyboard = gdk_seat_get_keyboard(seat);

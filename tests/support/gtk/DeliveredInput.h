@@ -9,9 +9,9 @@ namespace tvrn2::test {
 // as GTK hands on what the X server reports. It does not go through the X
 // server's shared pointer and keyboard focus, which another test's window
 // on the same display could take.
-void clickWidget(GtkWidget* widget);
+void deliverClick(GtkWidget* widget);
 // Gives the widget the focus and presses the key in its window. `keyval` is
 // a GDK key value (GDK_KEY_Return).
-void pressKey(GtkWidget* widget, guint keyval);
+void deliverKeyPress(GtkWidget* widget, guint keyval);
 
 } // namespace tvrn2::test

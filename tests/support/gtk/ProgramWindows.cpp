@@ -1,4 +1,4 @@
-#include "tests/diagnostics/ProgramWindows.h"
+#include "tests/support/gtk/ProgramWindows.h"
 
 #include "tests/support/gtk/XTestKey.h"
 
