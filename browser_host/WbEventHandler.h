@@ -1,5 +1,6 @@
 #pragma once
 
+#include "browser_host/BrowserEvent.h"
 #include "platform/webkit/JsValue.h"
 
 #include <cstdint>
@@ -12,29 +13,6 @@ namespace tvrn2 {
 
 class FeBrowser;
 class WebView;
-
-// Dispatch numbers of the browser's events.
-namespace BrowserEvent {
-constexpr std::int32_t StatusTextChange = 102;
-constexpr std::int32_t DownloadComplete = 104;
-constexpr std::int32_t CommandStateChange = 105;
-constexpr std::int32_t DownloadBegin = 106;
-constexpr std::int32_t ProgressChange = 108;
-constexpr std::int32_t PropertyChange = 112;
-constexpr std::int32_t TitleChange = 113;
-constexpr std::int32_t BeforeNavigate2 = 250;
-constexpr std::int32_t NewWindow2 = 251;
-constexpr std::int32_t NavigateComplete2 = 252;
-constexpr std::int32_t OnFullScreen = 258;
-constexpr std::int32_t DocumentComplete = 259;
-constexpr std::int32_t WindowClosing = 263;
-constexpr std::int32_t FileDownload = 270;
-constexpr std::int32_t NavigateError = 271;
-} // namespace BrowserEvent
-
-// Command numbers of CommandStateChange.
-constexpr std::int32_t navigateForwardCommand = 1;
-constexpr std::int32_t navigateBackCommand = 2;
 
 // Turns what the web view reports into the browser's numbered events for
 // the owning browser object: navigation decisions, load stages, progress,
