@@ -20,10 +20,8 @@ std::string quoted(const std::string& name)
     return "\u201c" + name + "\u201d";
 }
 
+} // namespace
 
-// A text in the bar (a long file name from a server, a long error) breaks
-// wherever it must and takes at most three lines, the rest in the tooltip:
-// the bar never widens the window or pushes its buttons off the screen.
 void fitToBar(GtkWidget* label)
 {
     gtk_label_set_xalign(GTK_LABEL(label), 0);
@@ -33,8 +31,6 @@ void fitToBar(GtkWidget* label)
     gtk_label_set_ellipsize(GTK_LABEL(label), PANGO_ELLIPSIZE_MIDDLE);
     gtk_label_set_max_width_chars(GTK_LABEL(label), 60);
 }
-
-} // namespace
 
 DownloadBar::DownloadBar()
     : m_revealer(gtk_revealer_new())

@@ -10,6 +10,12 @@ typedef struct _GtkWidget GtkWidget;
 
 namespace tvrn2 {
 
+// A text in a bar over or under the page (a long file name from a server, a
+// long error, a page's title) breaks wherever it must and takes at most three
+// lines, the rest in the tooltip: the bar never widens the window or pushes
+// its buttons off the screen.
+void fitToBar(GtkWidget* label);
+
 // The web view's own download display: a bar stacked under the page with the
 // question or the progress of the current download and its buttons.
 class DownloadBar final : public DownloadDisplay {

@@ -208,8 +208,15 @@ WebView::WebView(WebViewOptions options)
 
     m_box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
     g_object_ref_sink(m_box);
-    gtk_box_pack_start(GTK_BOX(m_box), GTK_WIDGET(m_view), TRUE, TRUE, 0);
+    GtkWidget* page = gtk_overlay_new();
+    gtk_container_add(GTK_CONTAINER(page), GTK_WIDGET(m_view));
+    m_unresponsiveBar = std::make_unique<UnresponsivePageBar>();
+    m_unresponsiveBar->onAnswer
+        = [this](UnresponsivePageBar::Answer answer) { unresponsivePageAnswered(answer); };
+    gtk_overlay_add_overlay(GTK_OVERLAY(page), m_unresponsiveBar->widget());
+    gtk_box_pack_start(GTK_BOX(m_box), page, TRUE, TRUE, 0);
     gtk_widget_show(GTK_WIDGET(m_view));
+    gtk_widget_show(page);
 
     DownloadDisplay* display = options.downloadDisplay;
     if (!display) {
@@ -229,6 +236,7 @@ WebView::WebView(WebViewOptions options)
     g_signal_connect(m_view, "load-failed", G_CALLBACK(onLoadFailedSignal), this);
     g_signal_connect(m_view, "decide-policy", G_CALLBACK(onDecidePolicy), this);
     g_signal_connect(m_view, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), this);
+    g_signal_connect(m_view, "notify::is-web-process-responsive", G_CALLBACK(onResponsivenessChanged), this);
     g_signal_connect(m_view, "create", G_CALLBACK(onCreate), this);
     g_signal_connect(m_view, "context-menu", G_CALLBACK(onContextMenu), this);
     g_signal_connect(
@@ -239,17 +247,24 @@ WebView::WebView(WebViewOptions options)
     // whatever the page does with its events, even while it does not answer.
     g_signal_connect(m_view, "key-press-event", G_CALLBACK(onKeyPress), this);
     g_signal_connect(m_view, "button-press-event", G_CALLBACK(onButtonPress), this);
+    m_processEnder = std::make_unique<EmergencyRestorer>(
+        [view = m_view] { webkit_web_view_terminate_web_process(view); });
 }
 
 WebView::~WebView()
 {
+    m_processEnder.reset();
     g_signal_handlers_disconnect_by_data(m_view, this);
+    // Left to itself, a process whose page never ends its script would go
+    // on for a while after its view, even after the program.
+    webkit_web_view_terminate_web_process(m_view);
     g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(m_view), this);
     g_signal_handlers_disconnect_by_data(m_finder.get(), this);
     m_document.reset();
     m_scripts.reset();
     m_downloads.reset();
     m_bar.reset();
+    m_unresponsiveBar.reset();
     gtk_widget_destroy(m_box);
     g_object_unref(m_box);
     m_finder.reset();
@@ -263,9 +278,10 @@ bool WebView::load(const std::string& uri, const std::vector<std::string>& heade
 {
     if (uri.empty())
         return false;
+    auto again = [this, uri, headers] { load(uri, headers); };
     if (headers.empty()) {
         webkit_web_view_load_uri(m_view, uri.c_str());
-        navigationAccepted();
+        navigationAccepted(again);
         return true;
     }
     auto request = GObjectPtr<WebKitURIRequest>::adopt(webkit_uri_request_new(uri.c_str()));
@@ -280,14 +296,14 @@ bool WebView::load(const std::string& uri, const std::vector<std::string>& heade
         }
     }
     webkit_web_view_load_request(m_view, request.get());
-    navigationAccepted();
+    navigationAccepted(again);
     return true;
 }
 
 void WebView::loadHtml(const std::string& html)
 {
     webkit_web_view_load_html(m_view, html.c_str(), "about:blank");
-    navigationAccepted();
+    navigationAccepted([this, html] { loadHtml(html); });
 }
 
 bool WebView::goBack()
@@ -296,7 +312,7 @@ bool WebView::goBack()
         return false;
     auto* target = webkit_back_forward_list_get_back_item(webkit_web_view_get_back_forward_list(m_view));
     webkit_web_view_go_back(m_view);
-    navigationAccepted(target);
+    navigationAccepted([this] { goBack(); }, target);
     return true;
 }
 
@@ -306,7 +322,7 @@ bool WebView::goForward()
         return false;
     auto* target = webkit_back_forward_list_get_forward_item(webkit_web_view_get_back_forward_list(m_view));
     webkit_web_view_go_forward(m_view);
-    navigationAccepted(target);
+    navigationAccepted([this] { goForward(); }, target);
     return true;
 }
 
@@ -316,7 +332,7 @@ bool WebView::reload(ReloadMode mode)
         webkit_web_view_reload_bypass_cache(m_view);
     else
         webkit_web_view_reload(m_view);
-    navigationAccepted();
+    navigationAccepted([this, mode] { reload(mode); });
     return true;
 }
 
@@ -327,6 +343,8 @@ bool WebView::stop()
     if (m_pending)
         m_pending->stopped = true;
     webkit_web_view_stop_loading(m_view);
+    // A process that does not answer stops nothing until it is ended.
+    askAboutUnresponsivePage();
     return true;
 }
 
@@ -345,13 +363,49 @@ bool WebView::loading() const
     return (m_pending && !m_pending->stopped) || webkit_web_view_is_loading(m_view);
 }
 
-void WebView::navigationAccepted(const void* historyItem)
+void WebView::navigationAccepted(std::function<void()> again, const void* historyItem)
 {
     // The engine takes the address at once as the view's own, in its own
     // spelling; its reports about this navigation carry that spelling.
     const char* uri = webkit_web_view_get_uri(m_view);
     m_pending = PendingNavigation { uri ? uri : "" };
     m_pending->historyItem = historyItem;
+    m_pending->again = std::move(again);
+    askAboutUnresponsivePage();
+}
+
+void WebView::askAboutUnresponsivePage()
+{
+    if (webkit_web_view_get_is_web_process_responsive(m_view)) {
+        m_unresponsiveBar->hide();
+        return;
+    }
+    // The page shown, not the address now waiting for it.
+    std::string page = title();
+    if (page.empty()) {
+        WebKitBackForwardListItem* shown
+            = webkit_back_forward_list_get_current_item(webkit_web_view_get_back_forward_list(m_view));
+        const char* address = shown ? webkit_back_forward_list_item_get_uri(shown) : nullptr;
+        page = address ? address : "";
+    }
+    m_unresponsiveBar->show(page);
+}
+
+void WebView::unresponsivePageAnswered(UnresponsivePageBar::Answer answer)
+{
+    // Waiting leaves everything as it is; so does a page that answers by now.
+    if (answer != UnresponsivePageBar::Answer::EndPage
+        || webkit_web_view_get_is_web_process_responsive(m_view))
+        return;
+    std::function<void()> again;
+    if (m_pending && !m_pending->stopped && !m_pending->underWay)
+        again = std::move(m_pending->again);
+    // The engine forgets what it sent the process; the next call starts a
+    // fresh one.
+    webkit_web_view_terminate_web_process(m_view);
+    m_pending.reset();
+    if (again)
+        again();
 }
 
 bool WebView::isPending(const char* uri) const
@@ -630,8 +684,12 @@ int WebView::onDecidePolicy(WebKitWebView*, void* decisionPointer, int type, Web
             webkit_policy_decision_ignore(decision);
             return TRUE;
         }
-        if (self->isPending(uri))
+        if (self->isPending(uri)) {
+            // The page's process took it: whatever it does from here is no
+            // longer a page that does not answer.
             self->m_pending->underWay = true;
+            self->m_unresponsiveBar->hide();
+        }
     }
     // A new window is asked for by itself when the engine creates it
     // (below), which window.open does without a decision here.
@@ -676,6 +734,20 @@ void WebView::onWebProcessTerminated(WebKitWebView*, int, WebView* self)
 {
     // Whatever was under way went with the process.
     self->m_pending.reset();
+    self->m_unresponsiveBar->hide();
+}
+
+void WebView::onResponsivenessChanged(WebKitWebView* view, void*, WebView* self)
+{
+    // The engine notices once it waits for an answer, as it does for a
+    // navigation sent to the page's process. Only a navigation still waiting
+    // for the process to take it asks; the bar goes once the page answers.
+    if (webkit_web_view_get_is_web_process_responsive(view)) {
+        self->m_unresponsiveBar->hide();
+        return;
+    }
+    if (self->m_pending && !self->m_pending->stopped && !self->m_pending->underWay)
+        self->askAboutUnresponsivePage();
 }
 
 void WebView::onHistoryChanged(void* list, void*, void*, WebView* self)

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "platform/GObjectPtr.h"
+#include "platform/Halt.h"
 #include "platform/webkit/DocumentBridge.h"
 #include "platform/webkit/DownloadBar.h"
 #include "platform/webkit/DownloadController.h"
 #include "platform/webkit/ScriptRunner.h"
+#include "platform/webkit/UnresponsivePageBar.h"
 
 #include <filesystem>
 #include <functional>
@@ -72,6 +74,15 @@ public:
     bool stop();
     bool canGoBack() const;
     bool canGoForward() const;
+    // A page whose script never ends keeps its web process from answering,
+    // and whatever is sent there waits. Once the engine reports the process
+    // as not answering, a navigation call above (or one already waiting for
+    // that process to take it) shows the not-responding bar over the page
+    // and stays pending: "End Page" ends the process and makes the call
+    // again in a fresh one (a stop just ends it), "Wait" only hides the bar.
+    // The bar goes by itself, and the call goes on, once the page answers.
+    // The view's web process ends with the view, and on a halt.
+    //
     // True from the moment a navigation is accepted here (load, reload, back,
     // forward) until it ends: finished, failed, stopped, refused or turned
     // into a download. The engine itself only reports a load once its web
@@ -114,6 +125,7 @@ public:
     DownloadController& downloads() { return *m_downloads; }
     // The view's own download bar; nullptr when another display was given.
     DownloadBar* downloadBar() const { return m_bar.get(); }
+    UnresponsivePageBar& unresponsivePageBar() { return *m_unresponsiveBar; }
 
     std::function<void(LoadStage, const std::string& uri)> onLoadChanged;
     std::function<void(const std::string& uri, const std::string& message)> onLoadFailed;
@@ -145,6 +157,7 @@ private:
     static int onDecidePolicy(WebKitWebView*, void* decision, int type, WebView* self);
     static void onFoundText(void* controller, unsigned matches, WebView* self);
     static void onWebProcessTerminated(WebKitWebView*, int reason, WebView* self);
+    static void onResponsivenessChanged(WebKitWebView*, void*, WebView* self);
     static void onHistoryChanged(void* list, void* added, void* removed, WebView* self);
     static void onFailedToFindText(void* controller, WebView* self);
     static GtkWidget* onCreate(WebKitWebView*, void* action, WebView* self);
@@ -152,6 +165,10 @@ private:
     static int onKeyPress(GtkWidget*, void* event, WebView* self);
     static int onButtonPress(GtkWidget*, void* event, WebView* self);
     void historyStepAsked(HistoryStep step);
+    // Shows the not-responding bar while the engine reports the web process
+    // as not answering; hidden otherwise.
+    void askAboutUnresponsivePage();
+    void unresponsivePageAnswered(UnresponsivePageBar::Answer answer);
     void openNewWindow(const std::string& uri);
     GtkWidget* toplevelWindow() const;
     std::unique_ptr<WaitHold> holdHostEvents();
@@ -166,6 +183,10 @@ private:
     std::unique_ptr<DownloadController> m_downloads;
     std::unique_ptr<ScriptRunner> m_scripts;
     std::unique_ptr<DocumentBridge> m_document;
+    std::unique_ptr<UnresponsivePageBar> m_unresponsiveBar;
+    // A halt ends the web process too: one whose page never ends its script
+    // would go on for a while after the program.
+    std::unique_ptr<EmergencyRestorer> m_processEnder;
     // A navigation accepted here whose page the engine has not shown yet, by
     // its address as the engine spells it. Reports about an earlier load can
     // still arrive meanwhile (the engine's own loading state goes idle at
@@ -181,11 +202,13 @@ private:
         // For a step through the history: the entry it goes to. A step
         // within one page loads nothing and only moves the history.
         const void* historyItem { nullptr };
+        // Makes the same call again, in a fresh web process.
+        std::function<void()> again;
     };
     std::optional<PendingNavigation> m_pending;
     // The address the error page stands for: its Try Again loads it again.
     std::string m_failedUri;
-    void navigationAccepted(const void* historyItem = nullptr);
+    void navigationAccepted(std::function<void()> again, const void* historyItem = nullptr);
     bool isPending(const char* uri) const;
     // Whether the engine's report about `uri` ends the pending navigation.
     bool endsPending(const char* uri) const;

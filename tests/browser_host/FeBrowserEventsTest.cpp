@@ -404,6 +404,36 @@ TEST_F(EventsTest, NewWindowsOpenInTheDesktopsBrowserUnlessTheCallerAnswers3)
     EXPECT_EQ(server.requests("/opened") + server.requests("/linked"), 0);
 }
 
+TEST_F(EventsTest, ALoadOnAPageThatNeverAnswersReportsTheUsualEventsOnceThePageIsEnded)
+{
+    ASSERT_TRUE(start(0));
+    // Once loaded, the page tells the server it goes into its endless
+    // script, and from then on answers nothing.
+    server.route("/looping", "");
+    server.route("/next", test::htmlPage("Next", "n"));
+    ASSERT_TRUE(show("/loop", "Looping",
+        "<script>onload = () => setTimeout(() => { const r = new XMLHttpRequest(); "
+        "r.open('GET', '/looping', false); r.send(); for (;;) { } })</script>"));
+    ASSERT_TRUE(runUntil([&] { return server.requests("/looping") == 1; }));
+    WebView* view = browser.webView();
+
+    browser.seen.clear();
+    EXPECT_EQ(browser.Load(server.url("/next")), 1);
+    ASSERT_TRUE(runUntil([&] { return view->unresponsivePageBar().shown(); }));
+    EXPECT_EQ(server.requests("/next"), 0);
+    view->unresponsivePageBar().press(UnresponsivePageBar::Answer::EndPage);
+    ASSERT_TRUE(runUntil([&] { return view->title() == "Next" && browser.saw(259) && !view->loading(); }));
+    EXPECT_EQ(server.requests("/next"), 1);
+
+    // The ended page takes its title with it; then the load goes as any other.
+    using Seen = RecordingBrowser::Seen;
+    std::vector<Seen> events = browser.steady();
+    EXPECT_EQ(std::erase(events, Seen { 113, "Next", "" }), 1u) << ::testing::PrintToString(events);
+    const std::vector<Seen> asUsual { { 113, "", "" }, { 250, "0", server.url("/next") }, { 106, "", "" },
+        { 252, "", "" }, { 104, "", "" }, { 259, "", "" } };
+    EXPECT_EQ(events, asUsual);
+}
+
 TEST_F(EventsTest, KillClosesTheHandlerFirstAndNoEventFollows)
 {
     ASSERT_TRUE(start(0));

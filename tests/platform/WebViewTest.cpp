@@ -706,5 +706,93 @@ TEST_F(WebViewTest, OutlivesTheWindowItWasShownIn)
     EXPECT_EQ(complaints, 0);
 }
 
+// Once loaded, the page tells the server it goes into its endless script,
+// and from then on its web process answers nothing.
+const std::string loopingPage = htmlPage("Looping",
+    "<script>onload = () => setTimeout(() => { const r = new XMLHttpRequest(); "
+    "r.open('GET', '/looping', false); r.send(); for (;;) { } })</script>");
+
+TEST_F(WebViewTest, APageThatNeverAnswersIsEndedFromTheBarAndTheCallGoesOnInAFreshProcess)
+{
+    server.route("/loop", loopingPage);
+    server.route("/looping", "");
+    server.route("/next", htmlPage("Next", "n"));
+    UnresponsivePageBar& bar = view->unresponsivePageBar();
+    auto showLooping = [&] {
+        const int before = server.requests("/looping");
+        return load("/loop") && runUntil([&] { return server.requests("/looping") > before; });
+    };
+
+    // The engine notices as the load waits on the page: the bar asks, and
+    // waiting leaves the load pending.
+    ASSERT_TRUE(showLooping());
+    EXPECT_FALSE(bar.shown());
+    view->load(server.url("/next"));
+    ASSERT_TRUE(runUntil([&] { return bar.shown(); }));
+    EXPECT_NE(bar.text().find("\u201cLooping\u201d is not responding"), std::string::npos) << bar.text();
+    bar.press(UnresponsivePageBar::Answer::Wait);
+    EXPECT_FALSE(bar.shown());
+    EXPECT_TRUE(view->loading());
+
+    // A stop asks at once; the page ended, nothing waits any more and no
+    // load follows: the next one is the first to reach the server.
+    view->stop();
+    ASSERT_TRUE(bar.shown());
+    bar.press(UnresponsivePageBar::Answer::EndPage);
+    EXPECT_FALSE(bar.shown());
+    EXPECT_FALSE(view->loading());
+    ASSERT_TRUE(load("/next"));
+    EXPECT_EQ(server.requests("/next"), 1);
+    EXPECT_TRUE(runUntil([&] { return view->title() == "Next"; })) << view->title();
+
+    // Each call that waits on such a page, ended from the bar, is made again
+    // in a fresh process.
+    struct Case {
+        const char* call;
+        std::function<void()> make;
+        const char* arrives;
+        const char* title;
+    };
+    const Case cases[] = {
+        { "back", [&] { view->goBack(); }, "/next", "Next" },
+        { "load", [&] { view->load(server.url("/next")); }, "/next", "Next" },
+        { "reload", [&] { view->reload(); }, "/loop", "Looping" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.call);
+        ASSERT_TRUE(showLooping());
+        const int before = server.requests(c.arrives);
+        c.make();
+        ASSERT_TRUE(runUntil([&] { return bar.shown(); }));
+        EXPECT_EQ(server.requests(c.arrives), before);
+        bar.press(UnresponsivePageBar::Answer::EndPage);
+        EXPECT_TRUE(runUntil([&] { return view->title() == c.title && !view->loading(); })) << view->title();
+        EXPECT_EQ(server.requests(c.arrives), before + 1);
+        EXPECT_FALSE(bar.shown());
+    }
+}
+
+TEST_F(WebViewTest, ThePageAnsweringAgainTakesTheBarAwayAndTheLoadGoesOn)
+{
+    // The page's script waits for the server's answer, which the test holds.
+    server.route("/stuck",
+        htmlPage("Stuck",
+            "<script>onload = () => setTimeout(() => { const r = new XMLHttpRequest(); "
+            "r.open('GET', '/held', false); r.send(); })</script>"));
+    server.route("/held", HttpRoute { .body = "", .held = true });
+    server.route("/next", htmlPage("Next", "n"));
+    UnresponsivePageBar& bar = view->unresponsivePageBar();
+    ASSERT_TRUE(load("/stuck"));
+    ASSERT_TRUE(runUntil([&] { return server.requests("/held") == 1; }));
+
+    view->load(server.url("/next"));
+    ASSERT_TRUE(runUntil([&] { return bar.shown(); }));
+    EXPECT_EQ(server.requests("/next"), 0);
+    server.release("/held");
+    ASSERT_TRUE(runUntil([&] { return !bar.shown(); }));
+    EXPECT_TRUE(runUntil([&] { return view->title() == "Next" && !view->loading(); })) << view->title();
+    EXPECT_EQ(server.requests("/next"), 1);
+}
+
 } // namespace
 } // namespace tvrn2
