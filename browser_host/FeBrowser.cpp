@@ -1,3 +1,9 @@
+// FeBrowser, the browser object, is spread over four sources. This one:
+// set-up and ending, addresses and navigation, the commands (stop, reload,
+// print, ExecCommand) and the view's place. FeBrowserElements.cpp reads and
+// fills page elements, FeBrowserEvents.cpp names and dispatches events, and
+// FeBrowserInfo.cpp answers document queries.
+
 #include "browser_host/FeBrowser.h"
 
 #include "browser_host/FeSiteObjects.h"
@@ -18,10 +24,8 @@ constexpr std::string_view pageSetupKey = "software\\microsoft\\internet explore
 constexpr std::string_view browserKey = "Software\\Microsoft\\Internet Explorer\\Main";
 
 // The platform's command identifiers by ExecCommand's number; 0 is none.
-constexpr std::int32_t commandIdentifiers[]
-    = { 0, 3, 4, 6, 7, 8, 10, 11, 12, 15, 16, 17, 18, 32, 33, 30, 45 };
-
 enum Identifier : std::int32_t {
+    NoCommand = 0,
     Save = 3,
     SaveAs = 4,
     PrintCommand = 6,
@@ -39,6 +43,13 @@ enum Identifier : std::int32_t {
     Delete = 33,
     Close = 45,
 };
+
+// ExecCommand's command numbers 1 to 16, in order, as the commands they run.
+constexpr Identifier commandIdentifiers[] = { NoCommand, Save, SaveAs, PrintCommand, PrintPreview, PageSetup,
+    Properties, Cut, Copy, Undo, Redo, SelectAll, ClearSelection, Find, Delete, StopDownload, Close };
+// The number of printing in that list.
+constexpr std::int32_t printCommandNumber = 3;
+static_assert(commandIdentifiers[printCommandNumber] == PrintCommand);
 
 // What the control answers to a command it does not support.
 constexpr std::int32_t notSupported = -2147221248; // 0x80040100
@@ -284,53 +295,52 @@ std::string FeBrowser::homeAddress(std::string_view valueName)
     return GetRegistryValue("HKEY_CURRENT_USER", browserKey, valueName);
 }
 
-std::uint8_t FeBrowser::navigate(int command)
+std::uint8_t FeBrowser::navigate(Step step)
 {
     WebView* view = webView();
     if (!view)
         return 0;
-    switch (command) {
-    case 1:
+    switch (step) {
+    case Step::Back:
         return view->goBack() ? 1 : 0;
-    case 2:
+    case Step::Forward:
         return view->goForward() ? 1 : 0;
-    case 3: {
+    case Step::Home: {
         // The user's start page; a blank page when none is set.
         std::string home = homeAddress("Start Page");
         return view->load(home.empty() ? "about:blank" : home) ? 1 : 0;
     }
-    case 4: {
+    case Step::Search: {
         std::string search = homeAddress("Search Page");
         return !search.empty() && view->load(search) ? 1 : 0;
     }
-    case 5:
+    case Step::Refresh:
         return view->reload(ReloadMode::Normal) ? 1 : 0;
-    case 6:
+    case Step::Stop:
         return view->stop() ? 1 : 0;
-    default:
-        return 0;
     }
+    return 0;
 }
 
 std::uint8_t FeBrowser::GoBack()
 {
-    return navigate(1);
+    return navigate(Step::Back);
 }
 std::uint8_t FeBrowser::GoForward()
 {
-    return navigate(2);
+    return navigate(Step::Forward);
 }
 std::uint8_t FeBrowser::GoHome()
 {
-    return navigate(3);
+    return navigate(Step::Home);
 }
 std::uint8_t FeBrowser::GoSearch()
 {
-    return navigate(4);
+    return navigate(Step::Search);
 }
 std::uint8_t FeBrowser::Stop()
 {
-    return navigate(6);
+    return navigate(Step::Stop);
 }
 
 void FeBrowser::ShellOpen(std::string_view target)
@@ -341,7 +351,7 @@ void FeBrowser::ShellOpen(std::string_view target)
 std::uint8_t FeBrowser::RefreshPage(std::uint8_t level)
 {
     if (level == 0)
-        return navigate(5);
+        return navigate(Step::Refresh);
     WebView* view = webView();
     if (!view)
         return 0;
@@ -360,7 +370,7 @@ void FeBrowser::Reload(std::optional<std::int32_t> control)
 
 void FeBrowser::Print(std::uint8_t prompt)
 {
-    ExecCommand(3, prompt != 0 ? 1 : 2);
+    ExecCommand(printCommandNumber, prompt != 0 ? 1 : 2);
 }
 
 void FeBrowser::PrintText(std::string_view, std::uint8_t prompt)

@@ -170,7 +170,8 @@ public:
 private:
     // The six navigation commands share one dispatcher: 1 back, 2 forward,
     // 3 home, 4 search, 5 refresh, 6 stop; anything else fails.
-    std::uint8_t navigate(int command);
+    enum class Step { Back, Forward, Home, Search, Refresh, Stop };
+    std::uint8_t navigate(Step step);
     // The control's command by its platform identifier: 0 done, else rejected.
     std::int32_t execWB(std::int32_t identifier, std::int32_t option);
     std::string homeAddress(std::string_view valueName);

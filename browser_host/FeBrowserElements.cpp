@@ -1,3 +1,7 @@
+// FeBrowser (see FeBrowser.cpp for the whole): page elements: the element
+// queue, filling and clicking by name or identifier, reading values, forms
+// and frames.
+
 #include "browser_host/FeBrowser.h"
 #include "browser_host/FrameDocument.h"
 #include "platform/TextCase.h"

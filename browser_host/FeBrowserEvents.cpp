@@ -1,3 +1,6 @@
+// FeBrowser (see FeBrowser.cpp for the whole): the events: their names, and
+// the callback every event passes through.
+
 #include "browser_host/FeBrowser.h"
 #include "browser_host/BrowserEvent.h"
 #include "browser_host/WbEventHandler.h"

@@ -1,3 +1,6 @@
+// FeBrowser (see FeBrowser.cpp for the whole): document queries: GetInfo,
+// the document's text and details, its pictures and the selection.
+
 #include "browser_host/FeBrowser.h"
 #include "browser_host/FrameDocument.h"
 #include "browser_host/HtmlGraphicsScan.h"

@@ -1,3 +1,10 @@
+// FeMaster, the browser host's master object, is spread over five sources.
+// This one: construction, the debug switch, Init and Kill, the temporary
+// folder and the version queries. FeMasterConnection.cpp holds the
+// connection state and dial-up, FeMasterRegistry.cpp registry values and page
+// setup, FeMasterServices.cpp the file, colour and wait services, and
+// FeMasterSites.cpp the sites that host controls in a window.
+
 #include "browser_host/FeMaster.h"
 
 #include "platform/OsVersion.h"

@@ -1,3 +1,6 @@
+// FeMaster (see FeMaster.cpp for the whole): whether the machine is online,
+// and dialling and hanging up connections.
+
 #include "browser_host/FeDialer.h"
 #include "browser_host/FeMaster.h"
 

@@ -1,3 +1,6 @@
+// FeMaster (see FeMaster.cpp for the whole): reading and writing registry
+// values, and the page-setup values kept there.
+
 #include "browser_host/FeMaster.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"

@@ -1,3 +1,7 @@
+// FeMaster (see FeMaster.cpp for the whole): utility services: paths and
+// file addresses, the override control, colours and the colour picker,
+// temporary files, saving text and messages to files, and waiting.
+
 #include "browser_host/FeMaster.h"
 #include "platform/Dialogs.h"
 #include "platform/EventLoop.h"

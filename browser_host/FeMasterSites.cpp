@@ -1,3 +1,6 @@
+// FeMaster (see FeMaster.cpp for the whole): the sites that host controls
+// in a window: setting up and ending hosting, size, focus and visibility.
+
 #include "browser_host/FeMaster.h"
 #include "browser_host/FeProcess.h"
 #include "browser_host/FeSiteObjects.h"

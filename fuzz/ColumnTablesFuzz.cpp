@@ -71,7 +71,6 @@ class Fixture {
 public:
     Fixture()
     {
-        setMessageBoxes(&boxes);
         window.open();
         list = window.add(ControlKind::List, "?LIST", "", { 10, 10, 200, 100 });
         looked.Init();
@@ -107,6 +106,7 @@ public:
     }
 
     ScriptedMessageBoxes boxes;
+    ScopedMessageBoxes installedBoxes { boxes };
     int list { 0 };
 
 private:

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     auto fields = fuzz::splitFields(data, size, 6);
     ScriptedMessageBoxes boxes;
-    MessageBoxes* previous = setMessageBoxes(&boxes);
+    ScopedMessageBoxes installed(boxes);
     {
         ErrorManager errors;
         errors.Init();
@@ -51,6 +51,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(shown.text.size() <= ErrorManager::substitutionLimit);
         errors.Kill();
     }
-    setMessageBoxes(previous);
     return 0;
 }

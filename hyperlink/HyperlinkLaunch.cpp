@@ -103,10 +103,10 @@ void HyperlinkManager::lookUpPrograms()
         Trace("No Email program found");
         return;
     }
-    expandSystemDrive(false);
+    expandSystemDrive(FailureTrace::Quiet);
 }
 
-void HyperlinkManager::expandSystemDrive(bool traceFailure)
+void HyperlinkManager::expandSystemDrive(FailureTrace failure)
 {
     std::string command = HyperEmail.raw();
     auto token = command.find(systemDriveToken);
@@ -114,7 +114,7 @@ void HyperlinkManager::expandSystemDrive(bool traceFailure)
         return;
     auto directory = m_desktop.windowsDirectory();
     if (!directory) {
-        if (traceFailure && switchOn("/LVdbg"))
+        if (failure == FailureTrace::Traced && switchOn("/LVdbg"))
             Trace("Could not get the %SystemDrive%");
         return;
     }
@@ -134,7 +134,7 @@ bool HyperlinkManager::lookUpEmailProgram()
             Trace("No Email program found");
         return false;
     }
-    expandSystemDrive(true);
+    expandSystemDrive(FailureTrace::Traced);
     OpenProgram = HyperEmail.clipped();
     return true;
 }

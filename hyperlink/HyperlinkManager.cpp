@@ -109,11 +109,11 @@ void HyperlinkManager::sortItems()
     });
 }
 
-HyperlinkItem HyperlinkManager::freshItem(int control, bool stackStyles) const
+HyperlinkItem HyperlinkManager::freshItem(int control, StylePair styles) const
 {
     HyperlinkItem item;
     item.Control = control;
-    if (stackStyles) {
+    if (styles == StylePair::NextFree) {
         // Each further linked column of a list gets its own pair of styles.
         int largest = 0;
         for (const auto& other : ItemQ) {
@@ -133,7 +133,7 @@ void HyperlinkManager::AddItem(int control, std::optional<std::string_view> url,
     auto* c = m_window.control(control);
     if (!c)
         return;
-    HyperlinkItem item = freshItem(control, true);
+    HyperlinkItem item = freshItem(control, StylePair::NextFree);
     ModTempType = c->kind();
 
     if (isList(ModTempType)) {
@@ -195,7 +195,7 @@ void HyperlinkManager::AddStyledItem(int control, std::string_view url, bool use
     auto* c = m_window.control(control);
     if (!c)
         return;
-    HyperlinkItem item = freshItem(control, false);
+    HyperlinkItem item = freshItem(control, StylePair::First);
     ModTempType = c->kind();
     if (isStringKind(ModTempType) || ModTempType == ControlKind::Prompt) {
         item.URL = !useControlText && !clip(url).empty() ? url : std::string_view(c->screenText());

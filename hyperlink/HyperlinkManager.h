@@ -120,7 +120,10 @@ private:
     std::optional<std::size_t> findItem(int control, int column) const;
     std::size_t insertItem(HyperlinkItem item);
     void sortItems();
-    HyperlinkItem freshItem(int control, bool stackStyles) const;
+    // Which styles a new item of a list takes: the next free pair after the
+    // list's other linked columns, or the first.
+    enum class StylePair { NextFree, First };
+    HyperlinkItem freshItem(int control, StylePair styles) const;
 
     void refreshItem(std::size_t index);
     void displayItem(std::size_t index, bool create);
@@ -133,7 +136,8 @@ private:
     void lookUpPrograms();
     int queryClassesRoot(std::string_view key, CString<256>& into);
     bool lookUpEmailProgram();
-    void expandSystemDrive(bool traceFailure);
+    enum class FailureTrace { Quiet, Traced };
+    void expandSystemDrive(FailureTrace failure);
     void reportShellResult(int code, std::string_view command);
 
     std::optional<std::size_t> findTracker(int list, int columnNo) const;

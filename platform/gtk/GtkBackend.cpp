@@ -1,10 +1,15 @@
 #include "platform/gtk/GtkBackend.h"
 
+#include "platform/Dialogs.h"
+#include "platform/EventLoop.h"
 #include "platform/GLibEventLoop.h"
+#include "platform/HistoryListView.h"
+#include "platform/MessageBox.h"
 #include "platform/GObjectPtr.h"
 #include "platform/ProgramEndRequests.h"
 #include "platform/WaitCursor.h"
 #include "platform/Window.h"
+#include "platform/WindowView.h"
 #include "platform/gtk/GtkDialogs.h"
 #include "platform/gtk/GtkHistoryListView.h"
 #include "platform/gtk/GtkMessageBoxes.h"
@@ -61,19 +66,22 @@ void showWaitCursor(bool shown)
 }
 } // namespace
 
-struct GtkBackend::Parts {
+// The GTK implementations of the platform's global services, each installed
+// for the backend's lifetime and what was there before put back as it goes
+// (the guards are declared after what they install, so they go first).
+struct GtkBackend::InstalledServices {
     GLibEventLoop loop;
     GtkViewFactory factory;
     GtkMessageBoxes boxes;
     GtkDialogs dialogs;
     GtkHistoryListView history;
 
-    EventLoop* previousLoop { nullptr };
-    WindowViewFactory* previousFactory { nullptr };
-    MessageBoxes* previousBoxes { nullptr };
-    Dialogs* previousDialogs { nullptr };
-    HistoryListView* previousHistory { nullptr };
-    WaitCursor::Listener previousCursor;
+    ScopedEventLoop installedLoop { loop };
+    ScopedWindowViewFactory installedFactory { factory };
+    ScopedMessageBoxes installedBoxes { boxes };
+    ScopedDialogs installedDialogs { dialogs };
+    ScopedHistoryListView installedHistory { history };
+    WaitCursor::ScopedListener installedCursor { showWaitCursor };
 };
 
 bool GtkBackend::available()
@@ -91,32 +99,16 @@ bool GtkBackend::available()
 }
 
 GtkBackend::GtkBackend()
-    : m_parts(std::make_unique<Parts>())
 {
     available();
-    auto& p = *m_parts;
-    p.previousLoop = setEventLoop(&p.loop);
-    p.previousFactory = setWindowViewFactory(&p.factory);
-    p.previousBoxes = setMessageBoxes(&p.boxes);
-    p.previousDialogs = setDialogs(&p.dialogs);
-    p.previousHistory = setHistoryListView(&p.history);
-    p.previousCursor = WaitCursor::setListener(showWaitCursor);
+    m_services = std::make_unique<InstalledServices>();
 }
 
-GtkBackend::~GtkBackend()
-{
-    auto& p = *m_parts;
-    WaitCursor::setListener(std::move(p.previousCursor));
-    setHistoryListView(p.previousHistory);
-    setDialogs(p.previousDialogs);
-    setMessageBoxes(p.previousBoxes);
-    setWindowViewFactory(p.previousFactory);
-    setEventLoop(p.previousLoop);
-}
+GtkBackend::~GtkBackend() = default;
 
 GLibEventLoop& GtkBackend::loop()
 {
-    return m_parts->loop;
+    return m_services->loop;
 }
 
 } // namespace tvrn2

@@ -22,8 +22,8 @@ public:
     GLibEventLoop& loop();
 
 private:
-    struct Parts;
-    std::unique_ptr<Parts> m_parts;
+    struct InstalledServices;
+    std::unique_ptr<InstalledServices> m_services;
 };
 
 } // namespace tvrn2

@@ -285,7 +285,7 @@ void DownloadController::answerSave(Download& download, SaveAnswer answer)
         return;
     }
     if (!std::filesystem::exists(download.target, error)) {
-        startSaving(download, false);
+        startSaving(download, Overwrite::Refused);
         return;
     }
     // Already inside a question: this one follows at once, before any other.
@@ -312,13 +312,13 @@ void DownloadController::answerReplace(Download& download, ReplaceAnswer answer)
         webkit_download_cancel(download.download.get());
         return;
     }
-    startSaving(download, true);
+    startSaving(download, Overwrite::Allowed);
 }
 
-void DownloadController::startSaving(Download& download, bool overwrite)
+void DownloadController::startSaving(Download& download, Overwrite overwrite)
 {
     download.state = Download::State::Saving;
-    webkit_download_set_allow_overwrite(download.download.get(), overwrite);
+    webkit_download_set_allow_overwrite(download.download.get(), overwrite == Overwrite::Allowed);
     webkit_download_set_destination(download.download.get(), download.target.c_str());
     emit(DownloadEvent::Kind::Saving, download);
     DownloadProgress progress { download.fileName, 0, contentLength(download.download.get()), 0 };

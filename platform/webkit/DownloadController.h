@@ -85,7 +85,9 @@ private:
     void presentWaiting();
     void answerSave(Download& download, SaveAnswer answer);
     void answerReplace(Download& download, ReplaceAnswer answer);
-    void startSaving(Download& download, bool overwrite);
+    // Whether saving may replace a file already at the target.
+    enum class Overwrite { Refused, Allowed };
+    void startSaving(Download& download, Overwrite overwrite);
     void fail(Download& download, const std::string& reason);
     void removePartialFiles(const Download& download);
     void emit(DownloadEvent::Kind kind, const Download& download, std::string message = {});
