@@ -34,7 +34,7 @@ LoadedPageSnapshot::~LoadedPageSnapshot()
     // The view goes with the browser when the window closes; only a live one
     // still holds the hooks.
     if (m_view && m_window.browser() && m_window.browser()->webView() == m_view)
-        m_view->onLoadChanged = nullptr;
+        m_view->onLoadChanged.remove(m_loadListener);
 }
 
 void LoadedPageSnapshot::watch(FeBrowser& browser)
@@ -42,7 +42,7 @@ void LoadedPageSnapshot::watch(FeBrowser& browser)
     m_view = browser.webView();
     if (!m_view)
         return;
-    m_view->onLoadChanged = [this](LoadStage stage, const std::string& uri) {
+    m_loadListener = m_view->onLoadChanged.add([this](LoadStage stage, const std::string& uri) {
         switch (stage) {
         case LoadStage::Started:
             m_committed = false;
@@ -60,7 +60,7 @@ void LoadedPageSnapshot::watch(FeBrowser& browser)
                 pageShown();
             break;
         }
-    };
+    });
 }
 
 void LoadedPageSnapshot::pageShown()

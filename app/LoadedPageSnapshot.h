@@ -4,6 +4,7 @@
 #include "platform/GObjectPtr.h"
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -45,6 +46,7 @@ private:
     MainWindow& m_window;
     std::filesystem::path m_file;
     WebView* m_view { nullptr };
+    std::uint64_t m_loadListener { 0 };
     bool m_committed { false };
     bool m_shown { false };
     Outcome m_outcome { Outcome::Waiting };

@@ -5,7 +5,6 @@
 #include "platform/webkit/WebView.h"
 
 #include <cmath>
-#include <webkit2/webkit2.h>
 
 namespace tvrn2 {
 namespace {
@@ -95,25 +94,48 @@ WbEventHandler::~WbEventHandler()
 
 bool WbEventHandler::connect(WebView& view)
 {
-    if (m_view)
+    if (connected())
         return false;
-    m_webView = &view;
-    m_view = view.webKitView();
-    g_object_add_weak_pointer(G_OBJECT(m_view), reinterpret_cast<gpointer*>(&m_view));
-    auto on = [&](const char* signal, GCallback callback) {
-        m_viewHandlers.push_back(g_signal_connect(m_view, signal, callback, this));
-    };
-    on("load-changed", G_CALLBACK(onLoadChanged));
-    on("notify::title", G_CALLBACK(onTitle));
-    on("notify::estimated-load-progress", G_CALLBACK(onProgress));
-    on("mouse-target-changed", G_CALLBACK(onMouseTarget));
-    on("close", G_CALLBACK(onClose));
-    on("enter-fullscreen", G_CALLBACK(onEnterFullScreen));
-    m_history = webkit_web_view_get_back_forward_list(m_view);
-    m_historyHandler = g_signal_connect(m_history, "changed", G_CALLBACK(onHistoryChanged), this);
-    m_context = webkit_web_view_get_context(m_view);
-    m_downloadHandler = g_signal_connect(m_context, "download-started", G_CALLBACK(onDownloadStarted), this);
+    m_view = view.weak();
+    setHooks(view, true);
+    return true;
+}
 
+bool WbEventHandler::disconnect()
+{
+    auto view = m_view.lock();
+    if (!view)
+        return false;
+    setHooks(**view, false);
+    m_view.reset();
+    return true;
+}
+
+void WbEventHandler::setHooks(WebView& view, bool on)
+{
+    if (!on) {
+        view.onLoadChanged.remove(m_loadListener);
+        view.onTitleChanged = nullptr;
+        view.onProgressChanged = nullptr;
+        view.onLinkHovered = nullptr;
+        view.onCloseRequested = nullptr;
+        view.onFullScreenEntered = nullptr;
+        view.onBackForwardChanged = nullptr;
+        view.onDownloadStarted = nullptr;
+        view.onNavigationRequest = nullptr;
+        view.onLoadEndedWithoutPage = nullptr;
+        return;
+    }
+    m_loadListener = view.onLoadChanged.add([this](LoadStage stage, const std::string&) { loadChanged(stage); });
+    view.onTitleChanged = [this](const std::string& title) { Invoke(BrowserEvent::TitleChange, { JsValue::string(title) }); };
+    view.onProgressChanged = [this](double progress) {
+        Invoke(BrowserEvent::ProgressChange, { JsValue::number(std::round(progress * 100)), JsValue::number(100) });
+    };
+    view.onLinkHovered = [this](const std::string& link) { linkHovered(link); };
+    view.onCloseRequested = [this] { Invoke(BrowserEvent::WindowClosing, {}); };
+    view.onFullScreenEntered = [this] { Invoke(BrowserEvent::OnFullScreen, {}); };
+    view.onBackForwardChanged = [this](bool back, bool forward) { commandStates(back, forward); };
+    view.onDownloadStarted = [this] { Invoke(BrowserEvent::FileDownload, {}); };
     // A load the user stopped, or one that became a download, did not fail.
     view.onLoadEndedWithoutPage = [this](const std::string&, WebView::LoadEnd how) {
         if (how == WebView::LoadEnd::BecameDownload)
@@ -127,25 +149,6 @@ bool WbEventHandler::connect(WebView& view)
             : Invoke(BrowserEvent::BeforeNavigate2, { JsValue::null(), JsValue::string(uri) });
         return newWindow ? action != 3 : action != 1 && action != 2;
     };
-    return true;
-}
-
-bool WbEventHandler::disconnect()
-{
-    if (!m_view)
-        return false;
-    for (unsigned long handler : m_viewHandlers)
-        g_signal_handler_disconnect(m_view, handler);
-    m_viewHandlers.clear();
-    // The list and the context live as long as the view.
-    g_signal_handler_disconnect(m_history, m_historyHandler);
-    g_signal_handler_disconnect(m_context, m_downloadHandler);
-    m_webView->onNavigationRequest = nullptr;
-    m_webView->onLoadEndedWithoutPage = nullptr;
-    g_object_remove_weak_pointer(G_OBJECT(m_view), reinterpret_cast<gpointer*>(&m_view));
-    m_view = nullptr;
-    m_webView = nullptr;
-    return true;
 }
 
 std::int32_t WbEventHandler::Invoke(std::int32_t number, const std::vector<JsValue>& parameters)
@@ -215,74 +218,39 @@ std::int32_t WbEventHandler::Invoke(std::int32_t number, const std::vector<JsVal
     return action;
 }
 
-void WbEventHandler::onLoadChanged(WebKitWebView*, int event, WbEventHandler* self)
+void WbEventHandler::loadChanged(LoadStage stage)
 {
-    switch (static_cast<WebKitLoadEvent>(event)) {
-    case WEBKIT_LOAD_STARTED:
-        self->m_becameDownload = false;
-        self->Invoke(BrowserEvent::DownloadBegin, {});
+    switch (stage) {
+    case LoadStage::Started:
+        m_becameDownload = false;
+        Invoke(BrowserEvent::DownloadBegin, {});
         break;
-    case WEBKIT_LOAD_COMMITTED:
-        self->Invoke(BrowserEvent::NavigateComplete2, {});
+    case LoadStage::Committed:
+        Invoke(BrowserEvent::NavigateComplete2, {});
         break;
-    case WEBKIT_LOAD_FINISHED:
-        self->Invoke(BrowserEvent::DownloadComplete, {});
+    case LoadStage::Finished:
+        Invoke(BrowserEvent::DownloadComplete, {});
         // A load that turned into a download leaves the shown document as it was.
-        if (!self->m_becameDownload)
-            self->Invoke(BrowserEvent::DocumentComplete, {});
+        if (!m_becameDownload)
+            Invoke(BrowserEvent::DocumentComplete, {});
         break;
-    case WEBKIT_LOAD_REDIRECTED:
+    case LoadStage::Redirected:
         break;
     }
 }
 
-void WbEventHandler::onTitle(WebKitWebView* view, void*, WbEventHandler* self)
+void WbEventHandler::linkHovered(const std::string& link)
 {
-    const char* title = webkit_web_view_get_title(view);
-    self->Invoke(BrowserEvent::TitleChange, { JsValue::string(title ? title : "") });
-}
-
-void WbEventHandler::onProgress(WebKitWebView* view, void*, WbEventHandler* self)
-{
-    double progress = webkit_web_view_get_estimated_load_progress(view);
-    self->Invoke(
-        BrowserEvent::ProgressChange, { JsValue::number(std::round(progress * 100)), JsValue::number(100) });
-}
-
-void WbEventHandler::onMouseTarget(WebKitWebView*, void* hitPointer, unsigned, WbEventHandler* self)
-{
-    auto* hit = static_cast<WebKitHitTestResult*>(hitPointer);
-    const char* link
-        = webkit_hit_test_result_context_is_link(hit) ? webkit_hit_test_result_get_link_uri(hit) : nullptr;
-    std::string text = link ? link : "";
-    if (text == self->m_statusText)
+    if (link == m_statusText)
         return;
-    self->m_statusText = text;
-    self->Invoke(BrowserEvent::StatusTextChange, { JsValue::string(text) });
+    m_statusText = link;
+    Invoke(BrowserEvent::StatusTextChange, { JsValue::string(link) });
 }
 
-void WbEventHandler::onClose(WebKitWebView*, WbEventHandler* self)
+void WbEventHandler::commandStates(bool canGoBack, bool canGoForward)
 {
-    self->Invoke(BrowserEvent::WindowClosing, {});
-}
-
-int WbEventHandler::onEnterFullScreen(WebKitWebView*, WbEventHandler* self)
-{
-    self->Invoke(BrowserEvent::OnFullScreen, {});
-    return FALSE;
-}
-
-void WbEventHandler::onHistoryChanged(void*, void*, void*, WbEventHandler* self)
-{
-    self->commandStates();
-}
-
-void WbEventHandler::commandStates()
-{
-    if (!m_view)
-        return;
-    int back = webkit_web_view_can_go_back(m_view) ? -1 : 0;
-    int forward = webkit_web_view_can_go_forward(m_view) ? -1 : 0;
+    int back = canGoBack ? -1 : 0;
+    int forward = canGoForward ? -1 : 0;
     if (forward != m_canGoForward) {
         m_canGoForward = forward;
         Invoke(BrowserEvent::CommandStateChange,
@@ -293,13 +261,6 @@ void WbEventHandler::commandStates()
         Invoke(BrowserEvent::CommandStateChange,
             { JsValue::number(navigateBackCommand), JsValue::number(back) });
     }
-}
-
-void WbEventHandler::onDownloadStarted(void*, void* downloadPointer, WbEventHandler* self)
-{
-    auto* download = static_cast<WebKitDownload*>(downloadPointer);
-    if (self->m_view && webkit_download_get_web_view(download) == self->m_view)
-        self->Invoke(BrowserEvent::FileDownload, {});
 }
 
 } // namespace tvrn2

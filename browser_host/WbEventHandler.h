@@ -2,12 +2,12 @@
 
 #include "browser_host/BrowserEvent.h"
 #include "platform/webkit/JsValue.h"
+#include "platform/webkit/WebView.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
-
-typedef struct _WebKitWebView WebKitWebView;
 
 namespace tvrn2 {
 
@@ -29,7 +29,7 @@ public:
     bool connect(WebView& view);
     // False when it was not connected, or its view is gone.
     bool disconnect();
-    bool connected() const { return m_view != nullptr; }
+    bool connected() const { return !m_view.expired(); }
 
     // One event with its arguments by position (first argument at index 0).
     // Returns the owner's action code; 0 for an event that is ignored.
@@ -39,23 +39,14 @@ public:
     FeBrowser* PARENTBROWSERADDRESS { nullptr };
 
 private:
-    static void onLoadChanged(WebKitWebView*, int event, WbEventHandler* self);
-    static void onTitle(WebKitWebView*, void*, WbEventHandler* self);
-    static void onProgress(WebKitWebView*, void*, WbEventHandler* self);
-    static void onMouseTarget(WebKitWebView*, void* hit, unsigned modifiers, WbEventHandler* self);
-    static void onClose(WebKitWebView*, WbEventHandler* self);
-    static int onEnterFullScreen(WebKitWebView*, WbEventHandler* self);
-    static void onHistoryChanged(void* list, void*, void*, WbEventHandler* self);
-    static void onDownloadStarted(void* context, void* download, WbEventHandler* self);
-    void commandStates();
+    void loadChanged(LoadStage stage);
+    void linkHovered(const std::string& link);
+    void commandStates(bool canGoBack, bool canGoForward);
+    // Sets every hook of the view this handler uses, or clears them all.
+    void setHooks(WebView& view, bool on);
 
-    WebView* m_webView { nullptr };
-    WebKitWebView* m_view { nullptr }; // weak: cleared when the view goes
-    void* m_context { nullptr };
-    void* m_history { nullptr };
-    std::vector<unsigned long> m_viewHandlers;
-    unsigned long m_historyHandler { 0 };
-    unsigned long m_downloadHandler { 0 };
+    std::weak_ptr<WebView*> m_view; // empty once the view has gone
+    std::uint64_t m_loadListener { 0 };
     std::string m_statusText;
     int m_canGoBack { -1 };
     int m_canGoForward { -1 };

@@ -30,9 +30,9 @@ int main(int argc, char** argv)
     if (browser.Init(argv[1], container, 0, 0, 1) != 1 || !browser.webView())
         return 1;
     bool loaded = false;
-    browser.webView()->onLoadChanged = [&](LoadStage stage, const std::string& uri) {
+    browser.webView()->onLoadChanged.add([&](LoadStage stage, const std::string& uri) {
         loaded = loaded || (stage == LoadStage::Finished && uri == argv[1]);
-    };
+    });
     while (!loaded)
         g_main_context_iteration(nullptr, TRUE);
     std::printf("loaded\n");

@@ -241,6 +241,13 @@ WebView::WebView(WebViewOptions options)
     g_signal_connect(m_view, "context-menu", G_CALLBACK(onContextMenu), this);
     g_signal_connect(
         webkit_web_view_get_back_forward_list(m_view), "changed", G_CALLBACK(onHistoryChanged), this);
+    g_signal_connect(m_view, "notify::title", G_CALLBACK(onTitleSignal), this);
+    g_signal_connect(m_view, "notify::estimated-load-progress", G_CALLBACK(onProgressSignal), this);
+    g_signal_connect(m_view, "mouse-target-changed", G_CALLBACK(onMouseTarget), this);
+    g_signal_connect(m_view, "close", G_CALLBACK(onCloseSignal), this);
+    g_signal_connect(m_view, "enter-fullscreen", G_CALLBACK(onEnterFullScreen), this);
+    // After the download controller's own handler, which takes the download first.
+    g_signal_connect(m_context, "download-started", G_CALLBACK(onDownloadStartedSignal), this);
     g_signal_connect(m_finder.get(), "found-text", G_CALLBACK(onFoundText), this);
     g_signal_connect(m_finder.get(), "failed-to-find-text", G_CALLBACK(onFailedToFindText), this);
     // Before the page sees them: the browser's own keys and buttons work
@@ -260,6 +267,7 @@ WebView::~WebView()
     webkit_web_view_terminate_web_process(m_view);
     g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(m_view), this);
     g_signal_handlers_disconnect_by_data(m_finder.get(), this);
+    g_signal_handlers_disconnect_by_data(m_context, this);
     m_document.reset();
     m_scripts.reset();
     m_downloads.reset();
@@ -613,7 +621,7 @@ void WebView::onLoadChangedSignal(WebKitWebView*, int event, WebView* self)
             self->m_pending.reset();
         break;
     }
-    if (!self->onLoadChanged)
+    if (self->onLoadChanged.empty())
         return;
     LoadStage stage = LoadStage::Started;
     switch (static_cast<WebKitLoadEvent>(event)) {
@@ -756,6 +764,50 @@ void WebView::onHistoryChanged(void* list, void*, void*, WebView* self)
     if (self->m_pending && self->m_pending->historyItem
         && webkit_back_forward_list_get_current_item(history) == self->m_pending->historyItem)
         self->m_pending.reset();
+    if (self->onBackForwardChanged)
+        self->onBackForwardChanged(webkit_web_view_can_go_back(self->m_view) != FALSE,
+            webkit_web_view_can_go_forward(self->m_view) != FALSE);
+}
+
+void WebView::onTitleSignal(WebKitWebView*, void*, WebView* self)
+{
+    if (self->onTitleChanged)
+        self->onTitleChanged(self->title());
+}
+
+void WebView::onProgressSignal(WebKitWebView* view, void*, WebView* self)
+{
+    if (self->onProgressChanged)
+        self->onProgressChanged(webkit_web_view_get_estimated_load_progress(view));
+}
+
+void WebView::onMouseTarget(WebKitWebView*, void* hitPointer, unsigned, WebView* self)
+{
+    auto* hit = static_cast<WebKitHitTestResult*>(hitPointer);
+    const char* link
+        = webkit_hit_test_result_context_is_link(hit) ? webkit_hit_test_result_get_link_uri(hit) : nullptr;
+    if (self->onLinkHovered)
+        self->onLinkHovered(link ? link : "");
+}
+
+void WebView::onCloseSignal(WebKitWebView*, WebView* self)
+{
+    if (self->onCloseRequested)
+        self->onCloseRequested();
+}
+
+int WebView::onEnterFullScreen(WebKitWebView*, WebView* self)
+{
+    if (self->onFullScreenEntered)
+        self->onFullScreenEntered();
+    return FALSE;
+}
+
+void WebView::onDownloadStartedSignal(WebKitWebContext*, void* downloadPointer, WebView* self)
+{
+    auto* download = static_cast<WebKitDownload*>(downloadPointer);
+    if (self->onDownloadStarted && webkit_download_get_web_view(download) == self->m_view)
+        self->onDownloadStarted();
 }
 
 GtkWidget* WebView::onCreate(WebKitWebView*, void* actionPointer, WebView* self)

@@ -2,6 +2,7 @@
 
 #include "platform/GObjectPtr.h"
 #include "platform/Halt.h"
+#include "platform/Listeners.h"
 #include "platform/webkit/DocumentBridge.h"
 #include "platform/webkit/DownloadBar.h"
 #include "platform/webkit/DownloadController.h"
@@ -63,6 +64,8 @@ public:
     // The page with its bars; owned here, the host packs it into a container.
     GtkWidget* widget() const { return m_box; }
     WebKitWebView* webKitView() const { return m_view; }
+    // Empty once the view has gone.
+    std::weak_ptr<WebView*> weak() const { return m_self; }
 
     // Extra request headers are "Name: value" lines.
     bool load(const std::string& uri, const std::vector<std::string>& headers = {});
@@ -127,7 +130,7 @@ public:
     DownloadBar* downloadBar() const { return m_bar.get(); }
     UnresponsivePageBar& unresponsivePageBar() { return *m_unresponsiveBar; }
 
-    std::function<void(LoadStage, const std::string& uri)> onLoadChanged;
+    Listeners<void(LoadStage, const std::string& uri)> onLoadChanged;
     std::function<void(const std::string& uri, const std::string& message)> onLoadFailed;
     // Every load that ended without its page, and how: failed (the error
     // page follows), stopped, or turned into a download.
@@ -148,6 +151,21 @@ public:
     // and forward commands do; without a listener the view goes itself.
     std::function<void(HistoryStep)> onHistoryStepAsked;
 
+    // What the page shows and asks of its host, as the engine reports it.
+    std::function<void(const std::string& title)> onTitleChanged;
+    // The load's estimated progress, 0 to 1.
+    std::function<void(double progress)> onProgressChanged;
+    // The link under the pointer; empty when it left the link.
+    std::function<void(const std::string& link)> onLinkHovered;
+    // The page asked to close its window (window.close()).
+    std::function<void()> onCloseRequested;
+    // The page asked for the whole screen; the view lets it have it.
+    std::function<void()> onFullScreenEntered;
+    // Whether there is history to go back and forward to, after any change.
+    std::function<void(bool canGoBack, bool canGoForward)> onBackForwardChanged;
+    // A download of this view's began.
+    std::function<void()> onDownloadStarted;
+
     // The script world the bridge lives in, apart from the page's own scripts.
     static constexpr const char* bridgeWorld = "tvrn2";
 
@@ -159,6 +177,12 @@ private:
     static void onWebProcessTerminated(WebKitWebView*, int reason, WebView* self);
     static void onResponsivenessChanged(WebKitWebView*, void*, WebView* self);
     static void onHistoryChanged(void* list, void* added, void* removed, WebView* self);
+    static void onTitleSignal(WebKitWebView*, void*, WebView* self);
+    static void onProgressSignal(WebKitWebView*, void*, WebView* self);
+    static void onMouseTarget(WebKitWebView*, void* hit, unsigned modifiers, WebView* self);
+    static void onCloseSignal(WebKitWebView*, WebView* self);
+    static int onEnterFullScreen(WebKitWebView*, WebView* self);
+    static void onDownloadStartedSignal(WebKitWebContext*, void* download, WebView* self);
     static void onFailedToFindText(void* controller, WebView* self);
     static GtkWidget* onCreate(WebKitWebView*, void* action, WebView* self);
     static int onContextMenu(WebKitWebView*, void* menu, void* event, void* hit, WebView* self);

@@ -40,10 +40,10 @@ protected:
         options.dataStore = DataStore::Ephemeral;
         options.downloadFolder = [this] { return m_downloads.path() / "saved"; };
         view = std::make_unique<WebView>(std::move(options));
-        view->onLoadChanged = [this](LoadStage stage, const std::string&) {
+        view->onLoadChanged.add([this](LoadStage stage, const std::string&) {
             if (stage == LoadStage::Finished)
                 ++loadsFinished;
-        };
+        });
         view->downloads().onEvent
             = [this](const DownloadEvent& event) { downloadEvents.push_back(event.kind); };
         window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
