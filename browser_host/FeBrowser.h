@@ -69,7 +69,8 @@ public:
     virtual std::string GetValueByName(std::string_view name, std::int32_t frame = 0);
     virtual std::uint8_t GoHome();
     virtual void Reserved2(
-        std::string_view, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t) { }
+        std::string_view, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t)
+    { }
     virtual void KillControl();
     virtual void SetPosition(std::int16_t x, std::int16_t y, std::int16_t width, std::int16_t height);
     virtual std::uint8_t Init(std::optional<std::string_view> url, std::int32_t control,

@@ -1,8 +1,8 @@
 // FeBrowser (see FeBrowser.cpp for the whole): the events: their names, and
 // the callback every event passes through.
 
-#include "browser_host/FeBrowser.h"
 #include "browser_host/BrowserEvent.h"
+#include "browser_host/FeBrowser.h"
 #include "browser_host/WbEventHandler.h"
 #include "platform/Window.h"
 #include "platform/webkit/WebView.h"

@@ -126,10 +126,13 @@ void WbEventHandler::setHooks(WebView& view, bool on)
         view.onLoadEndedWithoutPage = nullptr;
         return;
     }
-    m_loadListener = view.onLoadChanged.add([this](LoadStage stage, const std::string&) { loadChanged(stage); });
-    view.onTitleChanged = [this](const std::string& title) { Invoke(BrowserEvent::TitleChange, { JsValue::string(title) }); };
+    m_loadListener
+        = view.onLoadChanged.add([this](LoadStage stage, const std::string&) { loadChanged(stage); });
+    view.onTitleChanged
+        = [this](const std::string& title) { Invoke(BrowserEvent::TitleChange, { JsValue::string(title) }); };
     view.onProgressChanged = [this](double progress) {
-        Invoke(BrowserEvent::ProgressChange, { JsValue::number(std::round(progress * 100)), JsValue::number(100) });
+        Invoke(BrowserEvent::ProgressChange,
+            { JsValue::number(std::round(progress * 100)), JsValue::number(100) });
     };
     view.onLinkHovered = [this](const std::string& link) { linkHovered(link); };
     view.onCloseRequested = [this] { Invoke(BrowserEvent::WindowClosing, {}); };

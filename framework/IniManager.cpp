@@ -134,8 +134,7 @@ IniManager::ListScope::~ListScope()
     // A settings file that cannot be written is not worth interrupting the user for.
     try {
         writePrivateProfileKeys(batch->section, batch->changes, batch->fileName);
-    } catch (const std::bad_alloc&) {
-    }
+    } catch (const std::bad_alloc&) { }
 }
 
 IniManager::ListBatch* IniManager::batchFor(std::string_view section, std::string_view fileName)

@@ -46,8 +46,8 @@ bool validUtf8(std::string_view text)
                 return false;
         }
         unsigned char second = length > 1 ? byte(i + 1) : 0;
-        if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) || (lead == 0xF0 && second < 0x90)
-            || (lead == 0xF4 && second > 0x8F))
+        if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F)
+            || (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F))
             return false;
         i += length;
     }
@@ -81,7 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // What the name was offered as: the last part of a path, without the
     // leading dots and blanks and the trailing blanks.
-    std::string_view offered = suggested.substr(std::min(suggested.find_last_of("/\\") + 1, suggested.size()));
+    std::string_view offered
+        = suggested.substr(std::min(suggested.find_last_of("/\\") + 1, suggested.size()));
     offered.remove_prefix(std::min(offered.find_first_not_of(". "), offered.size()));
     offered = offered.substr(0, offered.find_last_not_of(' ') + 1);
     if (offered.empty()) {
@@ -90,7 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // Control characters each become one '_'; nothing else changes.
     FUZZ_CHECK(name.size() <= offered.size());
-    auto same = [](char kept, char offeredChar) { return kept == (control(offeredChar) ? '_' : offeredChar); };
+    auto same
+        = [](char kept, char offeredChar) { return kept == (control(offeredChar) ? '_' : offeredChar); };
     if (offered.size() <= nameLimit) {
         // A name that fits is never cut.
         FUZZ_CHECK(name.size() == offered.size());

@@ -10,29 +10,29 @@
 namespace tvrn2 {
 namespace {
 
-    std::string_view withoutLineEnd(std::string_view text)
-    {
-        // Callers end their lines in CR LF as the debugger output expects; a
-        // log message is one line without them.
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-            text.remove_suffix(1);
-        return text;
-    }
+std::string_view withoutLineEnd(std::string_view text)
+{
+    // Callers end their lines in CR LF as the debugger output expects; a
+    // log message is one line without them.
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.remove_suffix(1);
+    return text;
+}
 
-    void log(GLogLevelFlags level, std::string_view text)
-    {
-        std::string line(withoutLineEnd(text));
-        g_log_structured(debugLogDomain, level, "MESSAGE", "%s", line.c_str());
-    }
+void log(GLogLevelFlags level, std::string_view text)
+{
+    std::string line(withoutLineEnd(text));
+    g_log_structured(debugLogDomain, level, "MESSAGE", "%s", line.c_str());
+}
 
-    class StructuredLogSink final : public DebugSink {
-    public:
-        void write(std::string_view text) override { log(G_LOG_LEVEL_DEBUG, text); }
-    };
+class StructuredLogSink final : public DebugSink {
+public:
+    void write(std::string_view text) override { log(G_LOG_LEVEL_DEBUG, text); }
+};
 
-    StructuredLogSink structuredLog;
-    DebugSink* installed = nullptr;
-    std::mutex sinkMutex;
+StructuredLogSink structuredLog;
+DebugSink* installed = nullptr;
+std::mutex sinkMutex;
 
 } // namespace
 
@@ -77,7 +77,8 @@ void startDebugOutput()
         return;
     std::string shown = g_getenv("G_MESSAGES_DEBUG") ? g_getenv("G_MESSAGES_DEBUG") : "";
     if (shown.find(debugLogDomain) == std::string::npos && shown.find("all") == std::string::npos)
-        g_setenv("G_MESSAGES_DEBUG", (shown.empty() ? std::string() : shown + " ").append(debugLogDomain).c_str(), TRUE);
+        g_setenv("G_MESSAGES_DEBUG",
+            (shown.empty() ? std::string() : shown + " ").append(debugLogDomain).c_str(), TRUE);
 }
 
 } // namespace tvrn2

@@ -4,11 +4,14 @@
 
 namespace tvrn2 {
 namespace {
-    ScriptedMessageBoxes headless;
-    MessageBoxes* installed = nullptr;
+ScriptedMessageBoxes headless;
+MessageBoxes* installed = nullptr;
 } // namespace
 
-MessageBoxes& messageBoxes() { return installed ? *installed : headless; }
+MessageBoxes& messageBoxes()
+{
+    return installed ? *installed : headless;
+}
 
 MessageBoxes* setMessageBoxes(MessageBoxes* boxes)
 {

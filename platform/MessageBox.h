@@ -10,14 +10,14 @@ namespace tvrn2 {
 
 // Message-box buttons as a bit mask; a box returns the value of the button pressed.
 namespace Button {
-    inline constexpr int Ok = 1;
-    inline constexpr int Yes = 2;
-    inline constexpr int No = 4;
-    inline constexpr int Abort = 8;
-    inline constexpr int Retry = 16;
-    inline constexpr int Ignore = 32;
-    inline constexpr int Cancel = 64;
-    inline constexpr int Help = 128;
+inline constexpr int Ok = 1;
+inline constexpr int Yes = 2;
+inline constexpr int No = 4;
+inline constexpr int Abort = 8;
+inline constexpr int Retry = 16;
+inline constexpr int Ignore = 32;
+inline constexpr int Cancel = 64;
+inline constexpr int Help = 128;
 } // namespace Button
 
 enum class BoxIcon { None, Question, Exclamation, Stop, Information };

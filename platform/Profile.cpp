@@ -210,7 +210,8 @@ std::string changeProfileText(std::string_view text, std::string_view section,
     return result;
 }
 
-std::unordered_map<std::string, std::string> findProfileSection(std::string_view text, std::string_view section)
+std::unordered_map<std::string, std::string> findProfileSection(
+    std::string_view text, std::string_view section)
 {
     std::unordered_map<std::string, std::string> values;
     auto lines = parseLines(text);
@@ -221,7 +222,8 @@ std::unordered_map<std::string, std::string> findProfileSection(std::string_view
         if (lines[i].kind != LineKind::Key)
             continue;
         std::string_view value = lines[i].value;
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'')
+            && value.back() == value.front())
             value = value.substr(1, value.size() - 2);
         values.try_emplace(toLowerAscii(lines[i].name), value);
     }
@@ -385,7 +387,8 @@ bool writePrivateProfileKeys(std::string_view section, const ProfileValues& valu
             return false;
         }
     }
-    return rewriteProfile(fileName, [&](const std::string& old) { return changeProfileKeys(old, section, values); });
+    return rewriteProfile(
+        fileName, [&](const std::string& old) { return changeProfileKeys(old, section, values); });
 }
 
 std::string getProfileString(std::string_view section, std::string_view key, std::string_view defaultValue)

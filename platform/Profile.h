@@ -30,7 +30,8 @@ std::string changeProfileText(std::string_view text, std::string_view section,
 // Every value of one section at once, as findProfileValue reads each one:
 // the first section of that name, the first line of each key. The keys are
 // folded to lower case.
-std::unordered_map<std::string, std::string> findProfileSection(std::string_view text, std::string_view section);
+std::unordered_map<std::string, std::string> findProfileSection(
+    std::string_view text, std::string_view section);
 
 // Several keys of one section set in one pass: the same text as setting each
 // in turn, in order, with changeProfileText.
@@ -62,7 +63,8 @@ std::optional<std::string> readProfileText(std::string_view fileName);
 
 // writePrivateProfileString for several keys of one section, with one read
 // and one write of the file however many keys there are.
-bool writePrivateProfileKeys(std::string_view section, const ProfileValues& values, std::string_view fileName);
+bool writePrivateProfileKeys(
+    std::string_view section, const ProfileValues& values, std::string_view fileName);
 
 // The main profile forms.
 std::string getProfileString(std::string_view section, std::string_view key, std::string_view defaultValue);

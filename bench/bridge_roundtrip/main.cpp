@@ -58,7 +58,8 @@ int main(int argc, char** argv)
     gtk_widget_show_all(window);
 
     bool loaded = false;
-    view.onLoadChanged.add([&](LoadStage stage, const std::string&) { loaded = loaded || stage == LoadStage::Finished; });
+    view.onLoadChanged.add(
+        [&](LoadStage stage, const std::string&) { loaded = loaded || stage == LoadStage::Finished; });
     webkit_web_view_load_html(view.webKitView(),
         "<html><body><form><input id='field' value='some value'></form></body></html>",
         "http://bench.invalid/");

@@ -59,8 +59,8 @@ GObjectPtr<GDBusConnection> connectToSystemBus()
         g_main_context_push_thread_default(context.get());
         auto cancellable = GObjectPtr<GCancellable>::adopt(g_cancellable_new());
         g_dbus_connection_new_for_address(address.get(),
-            static_cast<GDBusConnectionFlags>(
-                G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+            static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT
+                | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
             nullptr, cancellable.get(), onConnected, &pending);
         GHandle<GSource, g_source_unref> timeout(
             g_timeout_source_new(static_cast<guint>(NetworkManager::requestTimeout.count())));

@@ -102,7 +102,8 @@ constexpr std::size_t plain = alignof(std::max_align_t);
     return block(size, static_cast<std::size_t>(alignment), TVRN2_CALLER);
 }
 
-[[gnu::noinline]] void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept
+[[gnu::noinline]] void* operator new(
+    std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept
 {
     return blockOrNull(size, static_cast<std::size_t>(alignment), TVRN2_CALLER);
 }

@@ -468,8 +468,8 @@ std::vector<GtkWidget*> GtkWindowView::focusChain() const
     GHandle<GList, g_list_free> children(gtk_container_get_children(GTK_CONTAINER(m_fixed)));
     for (GList* at = children.get(); at; at = at->next) {
         auto* child = static_cast<GtkWidget*>(at->data);
-        bool own = std::any_of(
-            m_items.begin(), m_items.end(), [child](const auto& entry) { return entry.second->outer == child; });
+        bool own = std::any_of(m_items.begin(), m_items.end(),
+            [child](const auto& entry) { return entry.second->outer == child; });
         if (own)
             continue;
         int x = 0;

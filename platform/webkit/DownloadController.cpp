@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <system_error>
+#include <utility>
 #include <webkit2/webkit2.h>
 
 namespace tvrn2 {
@@ -39,6 +40,20 @@ struct DownloadController::Download : std::enable_shared_from_this<Download> {
     {
         return state == State::Finished || state == State::Failed || state == State::Cancelled;
     }
+
+    // The engine answers each cancel it is asked for, mostly later, and an
+    // answer after the first finds its side of the download gone and crashes
+    // the program: a download is cancelled once, however many ways it is
+    // stopped before the answer comes (a stop, then the close of its view).
+    void cancel()
+    {
+        if (std::exchange(cancelAsked, true))
+            return;
+        webkit_download_cancel(download.get());
+    }
+
+private:
+    bool cancelAsked { false };
 };
 
 namespace {
@@ -86,7 +101,7 @@ DownloadController::~DownloadController()
         }
         // WebKit removes both names of a cancelled download itself.
         if (!download->done())
-            webkit_download_cancel(download->download.get());
+            download->cancel();
     }
 }
 
@@ -94,16 +109,16 @@ void DownloadController::stopShown()
 {
     auto shown = m_shown.lock();
     if (shown && shown->state == Download::State::Saving)
-        webkit_download_cancel(shown->download.get());
+        shown->cancel();
 }
 
 void DownloadController::cancelAll()
 {
-    // Copy first: cancelling emits "failed" and "finished" at once.
+    // Copy first: a cancel may end its download at once, "failed" and "finished" included.
     auto downloads = m_downloads;
     for (auto& download : downloads) {
         if (!download->done())
-            webkit_download_cancel(download->download.get());
+            download->cancel();
     }
 }
 
@@ -194,7 +209,7 @@ void DownloadController::onDownloadStarted(
     self->emit(DownloadEvent::Kind::Started, *raw);
     if (refusedName) {
         raw->state = Download::State::Cancelled;
-        webkit_download_cancel(webkitDownload);
+        raw->cancel();
         self->m_display.showRefused(*refusedName);
     }
 }
@@ -219,7 +234,7 @@ int DownloadController::onDecideDestination(WebKitDownload*, const char* suggest
             // No folder set: a relative one would land wherever the program
             // happens to run, and the engine takes none.
             self.fail(*download, "no download folder is set");
-            webkit_download_cancel(download->download.get());
+            download->cancel();
             self.questionAnswered(self.m_question);
             return;
         }
@@ -272,7 +287,7 @@ void DownloadController::answerSave(Download& download, SaveAnswer answer)
         return;
     if (answer == SaveAnswer::Cancel) {
         download.state = Download::State::Cancelled;
-        webkit_download_cancel(download.download.get());
+        download.cancel();
         return;
     }
     std::error_code error;
@@ -281,7 +296,7 @@ void DownloadController::answerSave(Download& download, SaveAnswer answer)
         fail(download,
             "the folder " + download.target.parent_path().string()
                 + " cannot be created: " + error.message());
-        webkit_download_cancel(download.download.get());
+        download.cancel();
         return;
     }
     if (!std::filesystem::exists(download.target, error)) {
@@ -309,7 +324,7 @@ void DownloadController::answerReplace(Download& download, ReplaceAnswer answer)
         return;
     if (answer == ReplaceAnswer::Keep) {
         download.state = Download::State::Cancelled;
-        webkit_download_cancel(download.download.get());
+        download.cancel();
         return;
     }
     startSaving(download, Overwrite::Allowed);

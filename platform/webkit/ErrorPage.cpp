@@ -19,7 +19,8 @@ std::string escaped(std::string_view text)
 
 void replaceAll(std::string& text, std::string_view placeholder, const std::string& value)
 {
-    for (auto at = text.find(placeholder); at != std::string::npos; at = text.find(placeholder, at + value.size()))
+    for (auto at = text.find(placeholder); at != std::string::npos;
+         at = text.find(placeholder, at + value.size()))
         text.replace(at, placeholder.size(), value);
 }
 

@@ -8,10 +8,10 @@
 #include "platform/GObjectPtr.h"
 #include "tests/app/MainWindowFixture.h"
 #include "tests/support/HttpTestServer.h"
+#include "tests/support/PollWait.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/VirtualDisplay.h"
-#include "tests/support/PollWait.h"
 
 #include <atspi/atspi.h>
 #include <chrono>
@@ -243,7 +243,8 @@ TEST_F(AccessibilityTest, ScreenReaderFindsReadsAndWorksTheMainControls)
     ASSERT_TRUE(activate(download.get()));
     EXPECT_TRUE(test::pollUntil([&] { return textOf(status.get()) == "*** Download in Progress ***"; }, 60s))
         << textOf(status.get()).value_or("<no text>");
-    EXPECT_TRUE(test::pollUntil([&] { return textOf(status.get()) == "XP Service Pack 2 file is NOT valid!"; }, 90s))
+    EXPECT_TRUE(
+        test::pollUntil([&] { return textOf(status.get()) == "XP Service Pack 2 file is NOT valid!"; }, 90s))
         << textOf(status.get()).value_or("<no text>");
     EXPECT_EQ(textOf(digest.get()), zeroMd5(FileVerification::installerSize));
     EXPECT_FALSE(fs::exists(file));

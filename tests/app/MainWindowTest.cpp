@@ -362,8 +362,8 @@ TEST_F(MainWindowTest, AnAddressBeingTypedOutlivesARedisplayAndLeavingTheLineTak
                 EXPECT_EQ(main->browser()->FE_PATH.clipped(), settings.addresses.homePage);
                 window().inputFocus(MainWindow::OKBUTTON);
             })
-        .step("leaving the line took the address",
-            [&] { return main->browser()->FE_PATH.clipped() == typed; });
+        .step(
+            "leaving the line took the address", [&] { return main->browser()->FE_PATH.clipped() == typed; });
     run(s);
 }
 

@@ -9,13 +9,13 @@
 #include "platform/Registry.h"
 #include "platform/SysCalls.h"
 #include "platform/SystemParameters.h"
-#include "tests/support/gtk/ProgramWindows.h"
 #include "tests/support/FaultySysCalls.h"
 #include "tests/support/HttpTestServer.h"
+#include "tests/support/PollWait.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/VirtualDisplay.h"
-#include "tests/support/PollWait.h"
+#include "tests/support/gtk/ProgramWindows.h"
 
 #include <cerrno>
 #include <chrono>
@@ -323,15 +323,15 @@ TEST_F(ProgramTest, AFullRunWithAVerdictEndsCleanly)
     // The download button's middle, by the window's layout: 4 to 126 of 397
     // units across, 252 to 266 of 269 down.
     windows.clickAt(window->x + window->width * 65 / 397, window->y + window->height * 259 / 269);
-    bool clicked
-        = test::pollUntil([&] { return proxy.requests(addresses.installer) > 0; }, std::chrono::seconds(60 * slower));
+    bool clicked = test::pollUntil(
+        [&] { return proxy.requests(addresses.installer) > 0; }, std::chrono::seconds(60 * slower));
     if (!clicked)
         stop();
     ASSERT_TRUE(clicked) << "the download button never sent the browser to the installer\n" << said();
 
     // The watch looks every ten seconds; hashing takes a moment more.
-    bool judged
-        = test::pollUntil([&] { return !std::filesystem::exists(installer); }, std::chrono::seconds(60 * slower));
+    bool judged = test::pollUntil(
+        [&] { return !std::filesystem::exists(installer); }, std::chrono::seconds(60 * slower));
     if (!judged)
         stop();
     ASSERT_TRUE(judged) << "no verdict: the file that fails its digest is still there\n" << said();
@@ -404,8 +404,8 @@ protected:
         if (child <= 0)
             return -1;
         test::ProgramWindows windows;
-        bool running
-            = test::pollUntil([&] { return windows.windowOf(child) && drag() == 0; }, std::chrono::seconds(60));
+        bool running = test::pollUntil(
+            [&] { return windows.windowOf(child) && drag() == 0; }, std::chrono::seconds(60));
         if (!running) {
             kill(child, SIGKILL);
             waitpid(child, nullptr, 0);
@@ -421,7 +421,8 @@ protected:
     int finish(pid_t child)
     {
         int status = 0;
-        if (!test::pollUntil([&] { return waitpid(child, &status, WNOHANG) == child; }, std::chrono::seconds(60))) {
+        if (!test::pollUntil(
+                [&] { return waitpid(child, &status, WNOHANG) == child; }, std::chrono::seconds(60))) {
             kill(child, SIGKILL);
             waitpid(child, nullptr, 0);
             ADD_FAILURE() << "the program did not end\n" << said();

@@ -74,8 +74,9 @@ public:
     std::vector<Seen> steady() const
     {
         std::vector<Seen> result;
-        std::copy_if(seen.begin(), seen.end(), std::back_inserter(result),
-            [](const Seen& s) { return s.number != 108 && s.number != 102; });
+        std::copy_if(seen.begin(), seen.end(), std::back_inserter(result), [](const Seen& s) {
+            return s.number != BrowserEvent::ProgressChange && s.number != BrowserEvent::StatusTextChange;
+        });
         return result;
     }
     bool saw(std::int32_t number) const
@@ -117,16 +118,17 @@ TEST(BrowserEvents, InvokeReadsArgumentsByPositionAndCallsTheHooks)
     RecordingBrowser browser;
     WbEventHandler handler(&browser);
     std::string longText = std::string(255, 'a') + std::string(45, 'b');
-    handler.Invoke(102, { JsValue::string(longText) });
-    handler.Invoke(108, { JsValue::number(40), JsValue::number(100) });
-    handler.Invoke(105, { JsValue::number(2), JsValue::boolean(true) });
-    handler.Invoke(113, { JsValue::string("Title   ") });
-    handler.Invoke(112, { JsValue::string("prop") });
-    handler.Invoke(250, { JsValue::null(), JsValue::string("http://x/"), JsValue::number(9) });
-    handler.Invoke(250, {});
-    handler.Invoke(251, { JsValue::string("ignored") });
-    handler.Invoke(259, { JsValue::string("ignored") });
-    handler.Invoke(108, { JsValue::string("not a number") });
+    handler.Invoke(BrowserEvent::StatusTextChange, { JsValue::string(longText) });
+    handler.Invoke(BrowserEvent::ProgressChange, { JsValue::number(40), JsValue::number(100) });
+    handler.Invoke(BrowserEvent::CommandStateChange, { JsValue::number(2), JsValue::boolean(true) });
+    handler.Invoke(BrowserEvent::TitleChange, { JsValue::string("Title   ") });
+    handler.Invoke(BrowserEvent::PropertyChange, { JsValue::string("prop") });
+    handler.Invoke(
+        BrowserEvent::BeforeNavigate2, { JsValue::null(), JsValue::string("http://x/"), JsValue::number(9) });
+    handler.Invoke(BrowserEvent::BeforeNavigate2, {});
+    handler.Invoke(BrowserEvent::NewWindow2, { JsValue::string("ignored") });
+    handler.Invoke(BrowserEvent::DocumentComplete, { JsValue::string("ignored") });
+    handler.Invoke(BrowserEvent::ProgressChange, { JsValue::string("not a number") });
     // Named but never dispatched, and unknown.
     for (std::int32_t number : { 100, 101, 103, 107, 109, 110, 111, 200, 201, 204, 261, 999 })
         EXPECT_EQ(handler.Invoke(number, {}), 0);
@@ -145,7 +147,7 @@ TEST(BrowserEvents, InvokeReadsArgumentsByPositionAndCallsTheHooks)
 
     // Without an owner every event is ignored.
     handler.PARENTBROWSERADDRESS = nullptr;
-    handler.Invoke(102, { JsValue::string("x") });
+    handler.Invoke(BrowserEvent::StatusTextChange, { JsValue::string("x") });
     EXPECT_EQ(browser.all.size(), expected.size());
 }
 
@@ -155,7 +157,7 @@ TEST(BrowserEvents, EventCallbackTracesOnlyAtTheHighestLevelAndActionsAreTraced)
     WbEventHandler handler(&browser);
     test::CapturedDebugOutput output;
     browser.DEBUGGING = 1;
-    handler.Invoke(259, {});
+    handler.Invoke(BrowserEvent::DocumentComplete, {});
     EXPECT_TRUE(output.lines().empty());
 
     browser.DEBUGGING = 2;
@@ -170,7 +172,8 @@ TEST(BrowserEvents, EventCallbackTracesOnlyAtTheHighestLevelAndActionsAreTraced)
              Case { 3, "_EventCallback - Preventing new IE window from opening..." }, Case { 7, nullptr } }) {
         output.clear();
         action = c.action;
-        EXPECT_EQ(handler.Invoke(250, { JsValue::null(), JsValue::string("u") }), c.action);
+        EXPECT_EQ(handler.Invoke(BrowserEvent::BeforeNavigate2, { JsValue::null(), JsValue::string("u") }),
+            c.action);
         std::vector<std::string> expected { "_EventCallback - Event: 250; fe:WBEvt_BEFORENAVIGATE2",
             "_EventCallback - vir meth returned " + std::to_string(c.action), "_EventCallback - Evt: 250" };
         if (c.line)
@@ -204,9 +207,10 @@ TEST(BrowserEvents, ADerivedBrowserReplacesTheDispatcherTheNamesAndShellOpen)
     WbEventHandler handler(&browser);
     test::CapturedDebugOutput output;
     browser.DEBUGGING = 2;
-    handler.Invoke(113, { JsValue::string("Title") });
-    EXPECT_EQ(browser.dispatched, std::vector<std::int32_t> { 113 });
-    EXPECT_EQ(browser.seen, (std::vector<RecordingBrowser::Seen> { { 113, "Title", "" } }));
+    handler.Invoke(BrowserEvent::TitleChange, { JsValue::string("Title") });
+    EXPECT_EQ(browser.dispatched, std::vector<std::int32_t> { BrowserEvent::TitleChange });
+    EXPECT_EQ(
+        browser.seen, (std::vector<RecordingBrowser::Seen> { { BrowserEvent::TitleChange, "Title", "" } }));
     ASSERT_FALSE(output.lines().empty());
     EXPECT_TRUE(output.lines()[0].ends_with("feBrowser:_EventCallback - Event: 113; mine 113\r\n"))
         << output.lines()[0];
@@ -222,14 +226,17 @@ TEST_F(EventsTest, ANavigationReportsItsEventsInOrder)
 {
     ASSERT_TRUE(start(0));
     EXPECT_NE(browser.DISPWBEVENTHANDLER, 0);
-    ASSERT_TRUE(runUntil([&] { return browser.saw(259); })) << "the first blank page completes";
+    ASSERT_TRUE(runUntil([&] { return browser.saw(BrowserEvent::DocumentComplete); }))
+        << "the first blank page completes";
     server.route("/first", test::htmlPage("First", "<a id='l' href='/second'>next</a>"));
     server.route("/second", test::htmlPage("Second", "s"));
 
     browser.seen.clear();
     browser.hooks.clear();
     browser.Load(server.url("/first"));
-    ASSERT_TRUE(runUntil([&] { return browser.saw(259) && browser.saw(113); }));
+    ASSERT_TRUE(runUntil([&] {
+        return browser.saw(BrowserEvent::DocumentComplete) && browser.saw(BrowserEvent::TitleChange);
+    }));
     using Seen = RecordingBrowser::Seen;
     // The history changes as the page commits, just before the committed report.
     // The title comes from the page's parser on a channel of its own: after the
@@ -239,33 +246,37 @@ TEST_F(EventsTest, ANavigationReportsItsEventsInOrder)
     auto titleAt = std::ranges::find(steady, title);
     ASSERT_NE(titleAt, steady.end()) << ::testing::PrintToString(steady);
     EXPECT_EQ(std::ranges::count(steady, title), 1);
-    EXPECT_GT(titleAt - steady.begin(), 3) << "the title follows the commit: " << ::testing::PrintToString(steady);
+    EXPECT_GT(titleAt - steady.begin(), 3)
+        << "the title follows the commit: " << ::testing::PrintToString(steady);
     steady.erase(titleAt);
-    const std::vector<Seen> first { { 250, "0", server.url("/first") }, { 106, "", "" }, { 105, "2", "-1" },
-        { 252, "", "" }, { 104, "", "" }, { 259, "", "" } };
+    const std::vector<Seen> first { { BrowserEvent::BeforeNavigate2, "0", server.url("/first") },
+        { BrowserEvent::DownloadBegin, "", "" }, { BrowserEvent::CommandStateChange, "2", "-1" },
+        { BrowserEvent::NavigateComplete2, "", "" }, { BrowserEvent::DownloadComplete, "", "" },
+        { BrowserEvent::DocumentComplete, "", "" } };
     EXPECT_EQ(steady, first);
-    auto lastProgress = std::find_if(
-        browser.seen.rbegin(), browser.seen.rend(), [](const Seen& s) { return s.number == 108; });
+    auto lastProgress = std::find_if(browser.seen.rbegin(), browser.seen.rend(),
+        [](const Seen& s) { return s.number == BrowserEvent::ProgressChange; });
     ASSERT_NE(lastProgress, browser.seen.rend());
-    EXPECT_EQ(*lastProgress, (Seen { 108, "100", "100" }));
+    EXPECT_EQ(*lastProgress, (Seen { BrowserEvent::ProgressChange, "100", "100" }));
     EXPECT_NE(std::find(browser.hooks.begin(), browser.hooks.end(), "before " + server.url("/first")),
         browser.hooks.end());
 
     // A link followed from the page, then back: forward becomes possible.
     browser.seen.clear();
     browser.webView()->scripts().run("document.getElementById('l').click()");
-    ASSERT_TRUE(runUntil([&] { return browser.saw(259); }));
+    ASSERT_TRUE(runUntil([&] { return browser.saw(BrowserEvent::DocumentComplete); }));
     browser.seen.clear();
     EXPECT_EQ(browser.GoBack(), 1);
-    ASSERT_TRUE(runUntil([&] { return browser.saw(259); }));
-    EXPECT_NE(
-        std::find(browser.seen.begin(), browser.seen.end(), Seen { 105, "1", "-1" }), browser.seen.end());
+    ASSERT_TRUE(runUntil([&] { return browser.saw(BrowserEvent::DocumentComplete); }));
+    EXPECT_NE(std::find(browser.seen.begin(), browser.seen.end(),
+                  Seen { BrowserEvent::CommandStateChange, "1", "-1" }),
+        browser.seen.end());
 
     // A failing address.
     browser.seen.clear();
     server.stop();
     browser.Load(server.url("/gone"));
-    ASSERT_TRUE(runUntil([&] { return browser.saw(271); }));
+    ASSERT_TRUE(runUntil([&] { return browser.saw(BrowserEvent::NavigateError); }));
 }
 
 TEST_F(EventsTest, ADownloadReportsItsEventsInOrder)
@@ -273,7 +284,7 @@ TEST_F(EventsTest, ADownloadReportsItsEventsInOrder)
     server.route(
         "/file.bin", HttpRoute { .contentType = "application/octet-stream", .body = std::string(4096, 'x') });
     ASSERT_TRUE(start(0));
-    ASSERT_TRUE(runUntil([&] { return browser.saw(259); }));
+    ASSERT_TRUE(runUntil([&] { return browser.saw(BrowserEvent::DocumentComplete); }));
     bool ended = false;
     browser.webView()->downloads().onEvent = [&](const DownloadEvent& event) {
         ended = ended || event.kind == DownloadEvent::Kind::Cancelled
@@ -281,7 +292,9 @@ TEST_F(EventsTest, ADownloadReportsItsEventsInOrder)
     };
     browser.seen.clear();
     browser.Load(server.url("/file.bin"));
-    ASSERT_TRUE(runUntil([&] { return browser.saw(270) && browser.saw(104); }));
+    ASSERT_TRUE(runUntil([&] {
+        return browser.saw(BrowserEvent::FileDownload) && browser.saw(BrowserEvent::DownloadComplete);
+    }));
     // A later navigation is the marker: whatever the first load still had to
     // report comes before it.
     using Seen = RecordingBrowser::Seen;
@@ -294,11 +307,12 @@ TEST_F(EventsTest, ADownloadReportsItsEventsInOrder)
     std::vector<Seen> steady = browser.steady();
     steady.erase(std::ranges::find(steady, marker), steady.end());
     ASSERT_EQ(steady.size(), 4u) << ::testing::PrintToString(steady);
-    EXPECT_EQ(steady[0], (Seen { 250, "0", server.url("/file.bin") }));
-    EXPECT_EQ(steady[1], (Seen { 106, "", "" }));
+    EXPECT_EQ(steady[0], (Seen { BrowserEvent::BeforeNavigate2, "0", server.url("/file.bin") }));
+    EXPECT_EQ(steady[1], (Seen { BrowserEvent::DownloadBegin, "", "" }));
     std::vector<std::int32_t> last { steady[2].number, steady[3].number };
     std::sort(last.begin(), last.end());
-    EXPECT_EQ(last, (std::vector<std::int32_t> { 104, 270 }));
+    EXPECT_EQ(
+        last, (std::vector<std::int32_t> { BrowserEvent::DownloadComplete, BrowserEvent::FileDownload }));
 
     browser.webView()->downloads().cancelAll();
     ASSERT_TRUE(runUntil([&] { return ended; }));
@@ -311,7 +325,9 @@ TEST_F(EventsTest, ActionCodesStopNavigations)
     ASSERT_TRUE(show("/start", "Start", startPage));
     server.route("/blocked", test::htmlPage("Blocked", "b"));
     std::int32_t navigation = 1;
-    browser.answer = [&](std::int32_t number, std::string_view) { return number == 250 ? navigation : 0; };
+    browser.answer = [&](std::int32_t number, std::string_view) {
+        return number == BrowserEvent::BeforeNavigate2 ? navigation : 0;
+    };
 
     // Proves that nothing was loaded: a navigation let through afterwards
     // reports its end only after whatever the stopped ones would have done.
@@ -365,7 +381,9 @@ TEST_F(EventsTest, NewWindowsOpenInTheDesktopsBrowserUnlessTheCallerAnswers3)
     webkit_settings_set_javascript_can_open_windows_automatically(
         webkit_web_view_get_settings(browser.webView()->webKitView()), TRUE);
     std::int32_t newWindow = 3;
-    browser.answer = [&](std::int32_t number, std::string_view) { return number == 251 ? newWindow : 0; };
+    browser.answer = [&](std::int32_t number, std::string_view) {
+        return number == BrowserEvent::NewWindow2 ? newWindow : 0;
+    };
     const struct {
         const char* how;
         std::string path;
@@ -375,8 +393,8 @@ TEST_F(EventsTest, NewWindowsOpenInTheDesktopsBrowserUnlessTheCallerAnswers3)
         { "a link aimed at a new window", "/linked", "document.getElementById('blank').click()" },
     };
     auto newWindows = [&] {
-        return std::ranges::count_if(
-            browser.seen, [](const RecordingBrowser::Seen& s) { return s.number == 251; });
+        return std::ranges::count_if(browser.seen,
+            [](const RecordingBrowser::Seen& s) { return s.number == BrowserEvent::NewWindow2; });
     };
 
     // 3: each reaches the caller and opens nowhere.
@@ -422,15 +440,20 @@ TEST_F(EventsTest, ALoadOnAPageThatNeverAnswersReportsTheUsualEventsOnceThePageI
     ASSERT_TRUE(runUntil([&] { return view->unresponsivePageBar().shown(); }));
     EXPECT_EQ(server.requests("/next"), 0);
     view->unresponsivePageBar().press(UnresponsivePageBar::Answer::EndPage);
-    ASSERT_TRUE(runUntil([&] { return view->title() == "Next" && browser.saw(259) && !view->loading(); }));
+    ASSERT_TRUE(runUntil([&] {
+        return view->title() == "Next" && browser.saw(BrowserEvent::DocumentComplete) && !view->loading();
+    }));
     EXPECT_EQ(server.requests("/next"), 1);
 
     // The ended page takes its title with it; then the load goes as any other.
     using Seen = RecordingBrowser::Seen;
     std::vector<Seen> events = browser.steady();
-    EXPECT_EQ(std::erase(events, Seen { 113, "Next", "" }), 1u) << ::testing::PrintToString(events);
-    const std::vector<Seen> asUsual { { 113, "", "" }, { 250, "0", server.url("/next") }, { 106, "", "" },
-        { 252, "", "" }, { 104, "", "" }, { 259, "", "" } };
+    EXPECT_EQ(std::erase(events, Seen { BrowserEvent::TitleChange, "Next", "" }), 1u)
+        << ::testing::PrintToString(events);
+    const std::vector<Seen> asUsual { { BrowserEvent::TitleChange, "", "" },
+        { BrowserEvent::BeforeNavigate2, "0", server.url("/next") }, { BrowserEvent::DownloadBegin, "", "" },
+        { BrowserEvent::NavigateComplete2, "", "" }, { BrowserEvent::DownloadComplete, "", "" },
+        { BrowserEvent::DocumentComplete, "", "" } };
     EXPECT_EQ(events, asUsual);
 }
 
@@ -495,10 +518,12 @@ TEST_F(RealInputEventsTest, KeysAndMouseButtonsGoBackAndForwardAsTheCommandsDo)
     auto step = [&](const std::function<void()>& act, const std::string& title) {
         browser.seen.clear();
         act();
-        EXPECT_TRUE(runUntil([&] { return browser.saw(259) && view->title() == title && !view->loading(); }))
-            << "never reached " << title;
+        EXPECT_TRUE(runUntil([&] {
+            return browser.saw(BrowserEvent::DocumentComplete) && view->title() == title && !view->loading();
+        })) << "never reached "
+            << title;
         std::vector<Seen> events = browser.steady();
-        std::erase_if(events, [](const Seen& s) { return s.number == 113; });
+        std::erase_if(events, [](const Seen& s) { return s.number == BrowserEvent::TitleChange; });
         return events;
     };
     struct Case {
@@ -524,7 +549,8 @@ TEST_F(RealInputEventsTest, KeysAndMouseButtonsGoBackAndForwardAsTheCommandsDo)
 
         const std::size_t commandsBefore = browser.commands.size();
         EXPECT_EQ(step(c.give, to), byCommand);
-        const std::vector<std::string> called(browser.commands.begin() + commandsBefore, browser.commands.end());
+        const std::vector<std::string> called(
+            browser.commands.begin() + commandsBefore, browser.commands.end());
         EXPECT_EQ(called, std::vector<std::string> { c.back ? "back" : "forward" });
     }
 }
@@ -581,7 +607,7 @@ TEST_F(RealInputEventsTest, TheContextMenuOpensLinksInNewWindowsOnlyWhereTheyCan
     }
     test::pressKey(page, GDK_KEY_Return);
     EXPECT_TRUE(test::DesktopBrowser::waitFor(server.url("/linked")));
-    EXPECT_TRUE(browser.saw(251));
+    EXPECT_TRUE(browser.saw(BrowserEvent::NewWindow2));
     EXPECT_EQ(view->title(), "Web");
 
     // An address no program of the desktop takes: no such entry.

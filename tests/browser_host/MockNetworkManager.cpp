@@ -1,4 +1,5 @@
 #include "tests/browser_host/MockNetworkManager.h"
+
 #include "tests/support/PollWait.h"
 
 #include <chrono>
@@ -91,18 +92,20 @@ PrivateSystemBus::PrivateSystemBus()
     m_address = "unix:path=" + socket.string();
     // The socket file appears a moment before the daemon takes connections.
     std::string lastError;
-    pollUntil([&] {
-        GError* refused = nullptr;
-        m_connection = g_dbus_connection_new_for_address_sync(m_address.c_str(),
-            static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT
-                | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-            nullptr, nullptr, &refused);
-        if (refused) {
-            lastError = refused->message;
-            g_error_free(refused);
-        }
-        return m_connection != nullptr;
-    }, std::chrono::seconds(30), std::chrono::milliseconds(20));
+    pollUntil(
+        [&] {
+            GError* refused = nullptr;
+            m_connection = g_dbus_connection_new_for_address_sync(m_address.c_str(),
+                static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT
+                    | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+                nullptr, nullptr, &refused);
+            if (refused) {
+                lastError = refused->message;
+                g_error_free(refused);
+            }
+            return m_connection != nullptr;
+        },
+        std::chrono::seconds(30), std::chrono::milliseconds(20));
     if (!m_connection) {
         m_failure = "cannot connect to the test bus: " + lastError;
         return;
@@ -140,17 +143,19 @@ MockNetworkManager::MockNetworkManager()
         return;
     }
     // Up once the manager answers for its state.
-    bool up = pollUntil([&] {
-        // The identifier goes when the process has ended.
-        if (!g_subprocess_get_identifier(m_service))
-            return true;
-        GVariant* reply = g_dbus_connection_call_sync(m_bus.connection(), managerInterface, managerPath,
-            "org.freedesktop.DBus.Properties", "Get", g_variant_new("(ss)", managerInterface, "State"),
-            nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, 1000, nullptr, nullptr);
-        if (reply)
-            g_variant_unref(reply);
-        return reply != nullptr;
-    }, std::chrono::seconds(30), std::chrono::milliseconds(20));
+    bool up = pollUntil(
+        [&] {
+            // The identifier goes when the process has ended.
+            if (!g_subprocess_get_identifier(m_service))
+                return true;
+            GVariant* reply = g_dbus_connection_call_sync(m_bus.connection(), managerInterface, managerPath,
+                "org.freedesktop.DBus.Properties", "Get", g_variant_new("(ss)", managerInterface, "State"),
+                nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, 1000, nullptr, nullptr);
+            if (reply)
+                g_variant_unref(reply);
+            return reply != nullptr;
+        },
+        std::chrono::seconds(30), std::chrono::milliseconds(20));
     if (!up || !g_subprocess_get_identifier(m_service))
         m_failure = "the NetworkManager mock did not come up (is python3-dbusmock installed?)";
 }

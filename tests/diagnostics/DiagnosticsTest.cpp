@@ -4,9 +4,9 @@
 #include "diagnostics/MemoryArena.h"
 #include "tests/support/TestSupport.h"
 
+#include <cstdlib>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <cstdlib>
 #include <stdexcept>
 
 namespace tvrn2 {

@@ -1,9 +1,9 @@
 // Runs the whole program under the test's display and checks what leak
 // tracking writes on its debugger output from start to exit.
 
-#include "tests/support/gtk/ProgramWindows.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/VirtualDisplay.h"
+#include "tests/support/gtk/ProgramWindows.h"
 
 #include <chrono>
 #include <csignal>
@@ -135,7 +135,8 @@ TEST(ProgramExitReport, TrackingFramesTheWholeRunAndFindsNoLeaks)
     // browser host's start banner, then the leak report.
     test::ScopedEnv debug("G_MESSAGES_DEBUG", "tvrn2");
     ProgramRun run = runProgram(program, dir / "run", std::chrono::seconds(60));
-    ASSERT_TRUE(run.exited) << "the program did not end by itself: " << ::testing::PrintToString(run.errorLines);
+    ASSERT_TRUE(run.exited) << "the program did not end by itself: "
+                            << ::testing::PrintToString(run.errorLines);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_THAT(run.errorLines, ::testing::Contains(::testing::HasSubstr("FE [0] : feInit: Version=")));
 

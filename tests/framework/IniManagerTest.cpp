@@ -128,7 +128,8 @@ TEST_F(IniManagerTest, DamagedCountAndHugeValuesStayWithinTheCuts)
     // instead of placeholders until memory runs out, and all of them are
     // written back in one go.
     const std::string huge(70'000, 'h');
-    writeIni("[__Dont_Touch_Me__]\nSectors=2000000000\nSectors_1=" + huge + ",b,c\nSectors_2=x\n[App]\nKept=1\n");
+    writeIni(
+        "[__Dont_Touch_Me__]\nSectors=2000000000\nSectors_1=" + huge + ",b,c\nSectors_2=x\n[App]\nKept=1\n");
     ini.Init("tvrn2.INI");
     ASSERT_NE(ini.sectors(), nullptr);
     const auto& list = *ini.sectors();

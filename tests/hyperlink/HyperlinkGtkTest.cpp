@@ -2,10 +2,10 @@
 #include "platform/Window.h"
 #include "platform/gtk/GtkBackend.h"
 #include "platform/gtk/GtkWindowView.h"
+#include "tests/support/TestSupport.h"
 #include "tests/support/gtk/OwnDisplay.h"
 #include "tests/support/gtk/RealInput.h"
 #include "tests/support/gtk/WindowWatchdog.h"
-#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>

@@ -8,10 +8,10 @@
 #include "platform/WaitCursor.h"
 #include "platform/Window.h"
 #include "platform/gtk/GtkBackend.h"
+#include "tests/support/TestSupport.h"
 #include "tests/support/gtk/OwnDisplay.h"
 #include "tests/support/gtk/RealInput.h"
 #include "tests/support/gtk/WindowWatchdog.h"
-#include "tests/support/TestSupport.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -447,8 +447,7 @@ TEST_F(GtkWindowViewTest, TypedTextOutlivesASwitchToAnotherWindowAndLeavingTheEn
     Window window("Focus", { -1, -1, 160, 40 });
     int entry = window.add(ControlKind::Entry, "?ADDRESS", "", { 6, 6, 100, 12 });
     int button = window.add(ControlKind::Button, "?GO", "Go", { 110, 6, 40, 14 });
-    window.control(entry)->bind(
-        [&] { return address; }, [&](const std::string& value) { address = value; });
+    window.control(entry)->bind([&] { return address; }, [&](const std::string& value) { address = value; });
     window.open();
     window.display();
     auto* view = GtkWindowView::of(window);
@@ -481,9 +480,12 @@ TEST_F(GtkWindowViewTest, TypedTextOutlivesASwitchToAnotherWindowAndLeavingTheEn
         test::movePointerOnto(other);
         return true;
     };
-    guint poll = g_timeout_add(20, [](gpointer data) -> gboolean {
-        return (*static_cast<std::function<bool()>*>(data))() ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
-    }, &typed);
+    guint poll = g_timeout_add(
+        20,
+        [](gpointer data) -> gboolean {
+            return (*static_cast<std::function<bool()>*>(data))() ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+        },
+        &typed);
     window.run([&](const WindowEvent& e) {
         if (stage == Stage::Away && e.event == Event::LoseFocus) {
             stage = Stage::Back;
@@ -581,9 +583,12 @@ TEST_F(GtkWindowViewTest, TabFollowsTheControlNumbersBothWays)
     whenMapped(embedded, [&] {
         // Without a window manager the keyboard follows the pointer: onto a bare corner.
         test::movePointer(fixed, 2, 2);
-        poll = g_timeout_add(20, [](gpointer data) -> gboolean {
-            return (*static_cast<std::function<bool()>*>(data))() ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
-        }, &next);
+        poll = g_timeout_add(
+            20,
+            [](gpointer data) -> gboolean {
+                return (*static_cast<std::function<bool()>*>(data))() ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+            },
+            &next);
     });
     window.run([](const WindowEvent&) { return Dispatch::Default; });
     if (poll && !done)

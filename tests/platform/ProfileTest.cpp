@@ -1,7 +1,7 @@
 #include "platform/Profile.h"
-#include "platform/TextCase.h"
 
 #include "platform/Files.h"
+#include "platform/TextCase.h"
 #include "tests/support/FaultySysCalls.h"
 #include "tests/support/Iconv.h"
 #include "tests/support/TestSupport.h"

@@ -174,10 +174,11 @@ TEST_F(WebViewTest, AFailedLoadShowsAPageThatSaysWhatFailedAndTriesAgain)
         std::string address;
         const char* title;
     };
-    for (const Case& c : { Case { "http://127.0.0.1:" + std::to_string(freePort) + "/", "The connection was refused" },
-             Case { "http://no-such-host.invalid/", "The site cannot be reached" },
-             Case { "tvrn2-unknown-scheme:page", "The address is not understood" },
-             Case { missing, "The file was not found" } }) {
+    for (const Case& c :
+        { Case { "http://127.0.0.1:" + std::to_string(freePort) + "/", "The connection was refused" },
+            Case { "http://no-such-host.invalid/", "The site cannot be reached" },
+            Case { "tvrn2-unknown-scheme:page", "The address is not understood" },
+            Case { missing, "The file was not found" } }) {
         SCOPED_TRACE(c.address);
         failed.clear();
         view->load(c.address);

@@ -306,7 +306,9 @@ TEST_F(WindowTest, AnEntryBeingEditedKeepsItsTextUntilLeftOrAccepted)
     window.inputFocus(button);
     window.post(Event::CloseWindow);
     auto seen = runRecording(window);
-    EXPECT_EQ(std::count_if(seen.begin(), seen.end(), [](const WindowEvent& e) { return e.event == Event::Accepted; }), 0);
+    EXPECT_EQ(std::count_if(
+                  seen.begin(), seen.end(), [](const WindowEvent& e) { return e.event == Event::Accepted; }),
+        0);
 }
 
 TEST_F(WindowTest, ALoopWithNothingLeftToDoGivesUpInsteadOfHanging)

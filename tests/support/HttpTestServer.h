@@ -7,8 +7,8 @@
 #include <functional>
 #include <map>
 #include <mutex>
-#include <set>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>

@@ -4,7 +4,8 @@
 
 namespace tvrn2::test {
 
-bool pollUntil(const std::function<bool()>& done, std::chrono::milliseconds limit, std::chrono::milliseconds interval)
+bool pollUntil(
+    const std::function<bool()>& done, std::chrono::milliseconds limit, std::chrono::milliseconds interval)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!done()) {

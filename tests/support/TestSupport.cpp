@@ -19,8 +19,8 @@ TempDir::TempDir()
 TempDir::~TempDir()
 {
     std::error_code ignored;
-    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
-        std::filesystem::perm_options::add, ignored);
+    std::filesystem::permissions(
+        m_path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
     std::filesystem::remove_all(m_path, ignored);
 }
 
@@ -62,10 +62,12 @@ ScopedEnv::~ScopedEnv()
 
 CapturedDebugOutput::CapturedDebugOutput()
     : m_previous(setDebugSink(this))
-{
-}
+{ }
 
-CapturedDebugOutput::~CapturedDebugOutput() { setDebugSink(m_previous); }
+CapturedDebugOutput::~CapturedDebugOutput()
+{
+    setDebugSink(m_previous);
+}
 
 void debugOutputToStandardError()
 {
