@@ -5,9 +5,9 @@
 #include "platform/Shell.h"
 #include "platform/webkit/ErrorPage.h"
 
-#include <webkit2/webkit2.h>
 #include <string_view>
 #include <utility>
+#include <webkit2/webkit2.h>
 #if defined(__SANITIZE_ADDRESS__)
 #define TVRN2_LEAK_CHECKED 1
 #elif defined(__has_feature)
@@ -830,7 +830,8 @@ void WebView::openNewWindow(const std::string& uri)
     if (shellOpen(uri) == ShellResult::Opened)
         return;
     // Told once the engine has its answer: the page waits for it meanwhile.
-    g_idle_add_full(G_PRIORITY_DEFAULT_IDLE,
+    g_idle_add_full(
+        G_PRIORITY_DEFAULT_IDLE,
         [](gpointer data) -> gboolean {
             std::unique_ptr<std::string> address(static_cast<std::string*>(data));
             BoxRequest box;

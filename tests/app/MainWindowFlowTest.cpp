@@ -13,13 +13,13 @@
 #include "platform/gtk/WindowPicture.h"
 #include "platform/webkit/WebView.h"
 #include "tests/app/MainWindowFixture.h"
-#include "tests/support/gtk/DeliveredInput.h"
 #include "tests/app/WindowScript.h"
-#include "tests/support/gtk/ProgramWindows.h"
 #include "tests/support/HttpTestServer.h"
 #include "tests/support/MainLoopWait.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/gtk/DeliveredInput.h"
 #include "tests/support/gtk/OwnDisplay.h"
+#include "tests/support/gtk/ProgramWindows.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -790,7 +790,8 @@ TEST_F(MainWindowRealInputTest, TabFollowsTheControlNumbersBothWays)
     using W = MainWindow;
     const int page = W::FECONTROL;
     const int link = 100; // the page's link holds the focus
-    server.route("/linked.htm", R"(<html><body><p>Questions? <a id="link" href="/typed.htm">Write to us</a></p>
+    server.route(
+        "/linked.htm", R"(<html><body><p>Questions? <a id="link" href="/typed.htm">Write to us</a></p>
 </body></html>)");
     settings.addresses.homePage = server.url("/linked.htm");
     const std::vector<int> forward { W::FEPATH, W::FEFILELOOKUP, page, link, W::TAVRINSUPPORTBTN, W::OKBUTTON,

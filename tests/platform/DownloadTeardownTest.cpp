@@ -1,7 +1,6 @@
 // A web view that goes while one of its downloads is being stopped.
 
 #include "platform/webkit/WebView.h"
-
 #include "tests/support/HttpTestServer.h"
 #include "tests/support/MainLoopWait.h"
 #include "tests/support/TestSupport.h"
