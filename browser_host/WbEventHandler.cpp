@@ -97,7 +97,7 @@ bool WbEventHandler::connect(WebView& view)
     if (connected())
         return false;
     m_view = view.weak();
-    setHooks(view, true);
+    setHooks(view);
     return true;
 }
 
@@ -106,26 +106,27 @@ bool WbEventHandler::disconnect()
     auto view = m_view.lock();
     if (!view)
         return false;
-    setHooks(**view, false);
+    clearHooks(**view);
     m_view.reset();
     return true;
 }
 
-void WbEventHandler::setHooks(WebView& view, bool on)
+void WbEventHandler::clearHooks(WebView& view)
 {
-    if (!on) {
-        view.onLoadChanged.remove(m_loadListener);
-        view.onTitleChanged = nullptr;
-        view.onProgressChanged = nullptr;
-        view.onLinkHovered = nullptr;
-        view.onCloseRequested = nullptr;
-        view.onFullScreenEntered = nullptr;
-        view.onBackForwardChanged = nullptr;
-        view.onDownloadStarted = nullptr;
-        view.onNavigationRequest = nullptr;
-        view.onLoadEndedWithoutPage = nullptr;
-        return;
-    }
+    view.onLoadChanged.remove(m_loadListener);
+    view.onTitleChanged = nullptr;
+    view.onProgressChanged = nullptr;
+    view.onLinkHovered = nullptr;
+    view.onCloseRequested = nullptr;
+    view.onFullScreenEntered = nullptr;
+    view.onBackForwardChanged = nullptr;
+    view.onDownloadStarted = nullptr;
+    view.onNavigationRequest = nullptr;
+    view.onLoadEndedWithoutPage = nullptr;
+}
+
+void WbEventHandler::setHooks(WebView& view)
+{
     m_loadListener
         = view.onLoadChanged.add([this](LoadStage stage, const std::string&) { loadChanged(stage); });
     view.onTitleChanged

@@ -42,8 +42,9 @@ private:
     void loadChanged(LoadStage stage);
     void linkHovered(const std::string& link);
     void commandStates(bool canGoBack, bool canGoForward);
-    // Sets every hook of the view this handler uses, or clears them all.
-    void setHooks(WebView& view, bool on);
+    // Sets every hook of the view this handler uses; clearHooks undoes it.
+    void setHooks(WebView& view);
+    void clearHooks(WebView& view);
 
     std::weak_ptr<WebView*> m_view; // empty once the view has gone
     std::uint64_t m_loadListener { 0 };
