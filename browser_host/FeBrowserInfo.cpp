@@ -40,9 +40,13 @@ std::string asText(const JsValue& value)
     }
     case JsValue::Kind::Boolean:
         return value.toBoolean() ? "-1" : "0";
-    default:
+    case JsValue::Kind::Undefined:
+    case JsValue::Kind::Null:
+    case JsValue::Kind::Json:
+    case JsValue::Kind::Handle:
         return {};
     }
+    return {};
 }
 
 } // namespace

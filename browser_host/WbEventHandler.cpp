@@ -22,9 +22,13 @@ std::string textArgument(const std::vector<JsValue>& parameters, std::size_t pos
         return std::to_string(static_cast<long long>(value.toNumber()));
     case JsValue::Kind::Boolean:
         return value.toBoolean() ? "-1" : "0";
-    default:
+    case JsValue::Kind::Undefined:
+    case JsValue::Kind::Null:
+    case JsValue::Kind::Json:
+    case JsValue::Kind::Handle:
         return {};
     }
+    return {};
 }
 
 // An argument as a whole number of the given width; 0 when missing or not a number.

@@ -24,6 +24,14 @@ function(tvrn2_current_layer out)
   set(${out} ${layer} PARENT_SCOPE)
 endfunction()
 
+# For the libraries whose switches go over their own small enums (platform,
+# its GTK part, the browser host, diagnostics): every value is named, so a
+# value added later is decided on wherever it is switched over. Not for the
+# framework, the hyperlink library, the program and the web view, which pick
+# a few of the window's many event kinds, or of the engine's context menu
+# actions, and leave the rest to `default` on purpose.
+set(TVRN2_EVERY_CASE -Wswitch-enum)
+
 # tvrn2_library(<target> [GLOB <patterns...>] [LINK <targets...>])
 # Builds a static library from the sources of the current folder (or the given
 # glob patterns), with its layer's include folder on the include path.

@@ -404,8 +404,16 @@ void release(const void* item, const PendingRelease& pending)
     case LeakType::WindowDc:
         pw_ReleaseDC(pending.window, static_cast<HDC>(object));
         break;
-    default:
+    case LeakType::Bitmap:
+    case LeakType::Palette:
+    case LeakType::Font:
+    case LeakType::Brush:
+    case LeakType::Pen:
         pw_DeleteObject(object);
+        break;
+    case LeakType::TaskMemory:
+    case LeakType::String:
+        // Never released after a report (not in ReleasedAfterReport).
         break;
     }
 }

@@ -28,6 +28,14 @@ public:
             g_object_ref(object);
         return adopt(object);
     }
+    // Takes a floating reference as ours (a widget just made), or an extra
+    // one when it is already held.
+    static GObjectPtr refSink(T* object)
+    {
+        if (object)
+            g_object_ref_sink(object);
+        return adopt(object);
+    }
 
     GObjectPtr(const GObjectPtr& other) { *this = ref(other.m_object); }
     GObjectPtr& operator=(const GObjectPtr& other)

@@ -20,7 +20,7 @@ GtkFileChooserAction actionFor(int flags)
 std::string GtkDialogs::openFile(const OpenFileRequest& request)
 {
     auto action = actionFor(request.flags);
-    OwnedDialog owned(
+    OwnedWidget owned(
         gtk_file_chooser_dialog_new(request.title.c_str(), nullptr, action, "_Cancel", GTK_RESPONSE_CANCEL,
             action == GTK_FILE_CHOOSER_ACTION_SAVE ? "_Save" : "_Open", GTK_RESPONSE_ACCEPT, nullptr));
     GtkWidget* dialog = owned.get();
@@ -68,7 +68,7 @@ std::string GtkDialogs::openFile(const OpenFileRequest& request)
 
 std::optional<Colour> GtkDialogs::chooseColour(const ColourRequest& request)
 {
-    OwnedDialog owned(gtk_color_chooser_dialog_new(request.title.c_str(), nullptr));
+    OwnedWidget owned(gtk_color_chooser_dialog_new(request.title.c_str(), nullptr));
     GtkWidget* dialog = owned.get();
     auto* chooser = GTK_COLOR_CHOOSER(dialog);
     gtk_color_chooser_set_use_alpha(chooser, FALSE);

@@ -10,7 +10,7 @@ namespace tvrn2 {
 int GtkHistoryListView::show(const HistoryListRequest& request)
 {
     namespace L = HistoryWindowLayout;
-    OwnedDialog owned(gtk_dialog_new());
+    OwnedWidget owned(gtk_dialog_new());
     GtkWidget* dialog = owned.get();
     gtk_window_set_title(
         GTK_WINDOW(dialog), request.caption.empty() ? L::windowCaption : request.caption.c_str());

@@ -12,7 +12,7 @@ int GtkMessageBoxes::show(const BoxRequest& request)
     auto choices = boxChoices(request);
     auto onClose = boxCloseResult(request);
 
-    OwnedDialog owned(gtk_dialog_new());
+    OwnedWidget owned(gtk_dialog_new());
     GtkWidget* dialog = owned.get();
     gtk_window_set_title(GTK_WINDOW(dialog), request.caption.c_str());
     gtk_window_set_resizable(GTK_WINDOW(dialog), FALSE);

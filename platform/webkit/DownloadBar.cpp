@@ -34,25 +34,19 @@ void fitToBar(GtkWidget* label)
 
 DownloadBar::DownloadBar()
     : m_revealer(gtk_revealer_new())
-    , m_bar(gtk_info_bar_new())
-    , m_label(gtk_label_new(""))
-    , m_note(gtk_label_new(""))
-    , m_progress(gtk_progress_bar_new())
+    , m_bar(GObjectPtr<GtkWidget>::refSink(gtk_info_bar_new()))
+    , m_label(GObjectPtr<GtkWidget>::refSink(gtk_label_new("")))
+    , m_note(GObjectPtr<GtkWidget>::refSink(gtk_label_new("")))
+    , m_progress(GObjectPtr<GtkWidget>::refSink(gtk_progress_bar_new()))
 {
-    // Held here as well as by their parents: the host may destroy the window first.
-    g_object_ref_sink(m_revealer);
-    g_object_ref_sink(m_bar);
-    g_object_ref_sink(m_label);
-    g_object_ref_sink(m_note);
-    g_object_ref_sink(m_progress);
-    gtk_revealer_set_transition_type(GTK_REVEALER(m_revealer), GTK_REVEALER_TRANSITION_TYPE_NONE);
-    fitToBar(m_label);
-    GtkWidget* content = gtk_info_bar_get_content_area(GTK_INFO_BAR(m_bar));
+    gtk_revealer_set_transition_type(GTK_REVEALER(m_revealer.get()), GTK_REVEALER_TRANSITION_TYPE_NONE);
+    fitToBar(m_label.get());
+    GtkWidget* content = gtk_info_bar_get_content_area(GTK_INFO_BAR(m_bar.get()));
     GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 4);
-    gtk_box_pack_start(GTK_BOX(column), m_label, FALSE, FALSE, 0);
-    fitToBar(m_note);
-    gtk_box_pack_start(GTK_BOX(column), m_note, FALSE, FALSE, 0);
-    gtk_box_pack_start(GTK_BOX(column), m_progress, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(column), m_label.get(), FALSE, FALSE, 0);
+    fitToBar(m_note.get());
+    gtk_box_pack_start(GTK_BOX(column), m_note.get(), FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(column), m_progress.get(), FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(content), column, TRUE, TRUE, 0);
     const std::pair<Button, const char*> labels[] = {
         { Button::Save, "_Save" },
@@ -64,49 +58,42 @@ DownloadBar::DownloadBar()
         { Button::Close, "_Close" },
     };
     for (auto [button, label] : labels) {
-        GtkWidget* widget = gtk_info_bar_add_button(GTK_INFO_BAR(m_bar), label, static_cast<int>(button));
-        m_buttons.emplace_back(button, GTK_WIDGET(g_object_ref(widget)));
+        GtkWidget* widget
+            = gtk_info_bar_add_button(GTK_INFO_BAR(m_bar.get()), label, static_cast<int>(button));
+        m_buttons.emplace_back(button, GObjectPtr<GtkWidget>::ref(widget));
     }
     // Two buttons of a question stand one above the other beside the text,
     // so their widths never add up past the window's.
-    GtkWidget* actions = gtk_info_bar_get_action_area(GTK_INFO_BAR(m_bar));
+    GtkWidget* actions = gtk_info_bar_get_action_area(GTK_INFO_BAR(m_bar.get()));
     gtk_orientable_set_orientation(GTK_ORIENTABLE(actions), GTK_ORIENTATION_VERTICAL);
     gtk_widget_set_valign(actions, GTK_ALIGN_CENTER);
-    g_signal_connect(m_bar, "response", G_CALLBACK(onResponse), this);
-    gtk_container_add(GTK_CONTAINER(m_revealer), m_bar);
-    gtk_widget_show_all(m_bar);
-    gtk_widget_hide(m_note);
-    gtk_widget_set_no_show_all(m_bar, TRUE);
-    gtk_widget_show(m_revealer);
-    gtk_revealer_set_reveal_child(GTK_REVEALER(m_revealer), FALSE);
+    g_signal_connect(m_bar.get(), "response", G_CALLBACK(onResponse), this);
+    gtk_container_add(GTK_CONTAINER(m_revealer.get()), m_bar.get());
+    gtk_widget_show_all(m_bar.get());
+    gtk_widget_hide(m_note.get());
+    gtk_widget_set_no_show_all(m_bar.get(), TRUE);
+    gtk_widget_show(m_revealer.get());
+    gtk_revealer_set_reveal_child(GTK_REVEALER(m_revealer.get()), FALSE);
 }
 
 DownloadBar::~DownloadBar()
 {
-    g_signal_handlers_disconnect_by_data(m_bar, this);
-    gtk_widget_destroy(m_revealer);
-    for (auto& [button, widget] : m_buttons)
-        g_object_unref(widget);
-    g_object_unref(m_progress);
-    g_object_unref(m_note);
-    g_object_unref(m_label);
-    g_object_unref(m_bar);
-    g_object_unref(m_revealer);
+    g_signal_handlers_disconnect_by_data(m_bar.get(), this);
 }
 
 void DownloadBar::show(const std::string& text, int messageType, std::vector<Button> buttons, bool progress)
 {
-    gtk_label_set_text(GTK_LABEL(m_label), text.c_str());
-    gtk_widget_set_tooltip_text(m_label, text.c_str());
-    gtk_widget_set_visible(m_label, !text.empty());
-    gtk_info_bar_set_message_type(GTK_INFO_BAR(m_bar), static_cast<GtkMessageType>(messageType));
+    gtk_label_set_text(GTK_LABEL(m_label.get()), text.c_str());
+    gtk_widget_set_tooltip_text(m_label.get(), text.c_str());
+    gtk_widget_set_visible(m_label.get(), !text.empty());
+    gtk_info_bar_set_message_type(GTK_INFO_BAR(m_bar.get()), static_cast<GtkMessageType>(messageType));
     for (auto& [button, widget] : m_buttons) {
         bool wanted = std::find(buttons.begin(), buttons.end(), button) != buttons.end();
-        gtk_widget_set_visible(widget, wanted);
+        gtk_widget_set_visible(widget.get(), wanted);
     }
-    gtk_widget_set_visible(m_progress, progress);
-    gtk_widget_set_visible(m_bar, TRUE);
-    gtk_revealer_set_reveal_child(GTK_REVEALER(m_revealer), TRUE);
+    gtk_widget_set_visible(m_progress.get(), progress);
+    gtk_widget_set_visible(m_bar.get(), TRUE);
+    gtk_revealer_set_reveal_child(GTK_REVEALER(m_revealer.get()), TRUE);
 }
 
 void DownloadBar::askSave(const DownloadOffer& offer, std::function<void(SaveAnswer)> answer)
@@ -142,9 +129,9 @@ void DownloadBar::showProgress(const DownloadProgress& progress)
     if (progress.totalBytes && *progress.totalBytes > 0) {
         double fraction
             = static_cast<double>(progress.receivedBytes) / static_cast<double>(*progress.totalBytes);
-        gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(m_progress), std::min(fraction, 1.0));
+        gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(m_progress.get()), std::min(fraction, 1.0));
     } else {
-        gtk_progress_bar_pulse(GTK_PROGRESS_BAR(m_progress));
+        gtk_progress_bar_pulse(GTK_PROGRESS_BAR(m_progress.get()));
     }
 }
 
@@ -171,9 +158,9 @@ void DownloadBar::showRefused(const std::string& fileName)
     // Under the question or the progress that stays on, which it must not replace.
     std::string note = "A download of " + quoted(fileName)
         + " from the same address is already under way; it was not started a second time.";
-    gtk_label_set_text(GTK_LABEL(m_note), note.c_str());
-    gtk_widget_set_tooltip_text(m_note, note.c_str());
-    gtk_widget_set_visible(m_note, TRUE);
+    gtk_label_set_text(GTK_LABEL(m_note.get()), note.c_str());
+    gtk_widget_set_tooltip_text(m_note.get(), note.c_str());
+    gtk_widget_set_visible(m_note.get(), TRUE);
     if (!shown())
         show({}, GTK_MESSAGE_INFO, { Button::Close }, false);
 }
@@ -182,31 +169,31 @@ void DownloadBar::dismiss()
 {
     m_saveAnswer = nullptr;
     m_replaceAnswer = nullptr;
-    gtk_label_set_text(GTK_LABEL(m_note), "");
-    gtk_widget_set_visible(m_note, FALSE);
-    gtk_revealer_set_reveal_child(GTK_REVEALER(m_revealer), FALSE);
+    gtk_label_set_text(GTK_LABEL(m_note.get()), "");
+    gtk_widget_set_visible(m_note.get(), FALSE);
+    gtk_revealer_set_reveal_child(GTK_REVEALER(m_revealer.get()), FALSE);
 }
 
 bool DownloadBar::shown() const
 {
-    return gtk_revealer_get_reveal_child(GTK_REVEALER(m_revealer));
+    return gtk_revealer_get_reveal_child(GTK_REVEALER(m_revealer.get()));
 }
 
 std::string DownloadBar::text() const
 {
-    return gtk_label_get_text(GTK_LABEL(m_label));
+    return gtk_label_get_text(GTK_LABEL(m_label.get()));
 }
 
 std::string DownloadBar::note() const
 {
-    return gtk_widget_get_visible(m_note) ? gtk_label_get_text(GTK_LABEL(m_note)) : "";
+    return gtk_widget_get_visible(m_note.get()) ? gtk_label_get_text(GTK_LABEL(m_note.get())) : "";
 }
 
 std::vector<DownloadBar::Button> DownloadBar::buttons() const
 {
     std::vector<Button> visible;
     for (auto& [button, widget] : m_buttons) {
-        if (gtk_widget_get_visible(widget))
+        if (gtk_widget_get_visible(widget.get()))
             visible.push_back(button);
     }
     return visible;
@@ -214,7 +201,7 @@ std::vector<DownloadBar::Button> DownloadBar::buttons() const
 
 void DownloadBar::press(Button button)
 {
-    gtk_info_bar_response(GTK_INFO_BAR(m_bar), static_cast<int>(button));
+    gtk_info_bar_response(GTK_INFO_BAR(m_bar.get()), static_cast<int>(button));
 }
 
 void DownloadBar::onResponse(GtkWidget*, int response, DownloadBar* self)

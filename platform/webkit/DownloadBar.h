@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/gtk/OwnedWidget.h"
 #include "platform/webkit/DownloadDisplay.h"
 
 #include <functional>
@@ -28,7 +29,7 @@ public:
     DownloadBar& operator=(const DownloadBar&) = delete;
 
     // Owned by this object; the web view packs it under the page.
-    GtkWidget* widget() const { return m_revealer; }
+    GtkWidget* widget() const { return m_revealer.get(); }
 
     void askSave(const DownloadOffer& offer, std::function<void(SaveAnswer)> answer) override;
     void askReplace(const DownloadOffer& offer, std::function<void(ReplaceAnswer)> answer) override;
@@ -56,13 +57,14 @@ private:
     static void onResponse(GtkWidget* bar, int response, DownloadBar* self);
     void show(const std::string& text, int messageType, std::vector<Button> buttons, bool progress);
 
-    // One reference each held here besides their parents'.
-    GtkWidget* m_revealer;
-    GtkWidget* m_bar;
-    GtkWidget* m_label;
-    GtkWidget* m_note;
-    GtkWidget* m_progress;
-    std::vector<std::pair<Button, GtkWidget*>> m_buttons;
+    // One reference each held here besides their parents'; the top one is
+    // destroyed with this object.
+    OwnedWidget m_revealer;
+    GObjectPtr<GtkWidget> m_bar;
+    GObjectPtr<GtkWidget> m_label;
+    GObjectPtr<GtkWidget> m_note;
+    GObjectPtr<GtkWidget> m_progress;
+    std::vector<std::pair<Button, GObjectPtr<GtkWidget>>> m_buttons;
     std::function<void(SaveAnswer)> m_saveAnswer;
     std::function<void(ReplaceAnswer)> m_replaceAnswer;
 };

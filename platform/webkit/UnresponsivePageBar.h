@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/gtk/OwnedWidget.h"
+
 #include <functional>
 #include <string>
 
@@ -21,7 +23,7 @@ public:
     UnresponsivePageBar& operator=(const UnresponsivePageBar&) = delete;
 
     // Owned by this object; the web view lays it over the page.
-    GtkWidget* widget() const { return m_revealer; }
+    GtkWidget* widget() const { return m_revealer.get(); }
 
     // Names the page by its title, or by its address when it has none.
     void show(const std::string& page);
@@ -37,12 +39,13 @@ public:
 private:
     static void onResponse(GtkWidget* bar, int response, UnresponsivePageBar* self);
 
-    // One reference each held here besides their parents'.
-    GtkWidget* m_revealer;
-    GtkWidget* m_bar;
-    GtkWidget* m_label;
-    GtkWidget* m_endPage;
-    GtkWidget* m_wait;
+    // One reference each held here besides their parents'; the top one is
+    // destroyed with this object.
+    OwnedWidget m_revealer;
+    GObjectPtr<GtkWidget> m_bar;
+    GObjectPtr<GtkWidget> m_label;
+    GObjectPtr<GtkWidget> m_endPage;
+    GObjectPtr<GtkWidget> m_wait;
 };
 
 } // namespace tvrn2

@@ -178,10 +178,10 @@ WebView::WebView(WebViewOptions options)
         g_set_prgname("tvrn2");
 
     auto dataManager = makeDataManager(options);
-    m_context = WEBKIT_WEB_CONTEXT(
-        g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager", dataManager.get(), nullptr));
+    m_context = GObjectPtr<WebKitWebContext>::adopt(WEBKIT_WEB_CONTEXT(
+        g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager", dataManager.get(), nullptr)));
     // One page at a time: no resources kept in a cache, in memory or on disk.
-    webkit_web_context_set_cache_model(m_context, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
+    webkit_web_context_set_cache_model(m_context.get(), WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
 
     auto userContent = GObjectPtr<WebKitUserContentManager>::adopt(webkit_user_content_manager_new());
     std::string bridgeSource(DocumentBridge::script());
@@ -197,89 +197,85 @@ WebView::WebView(WebViewOptions options)
         // and all its frames lack names a suppression could match: the leak
         // checker looks away for this one call only.
         [[maybe_unused]] LeakCheckPause engineConstruction;
-        m_view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", m_context,
-            "user-content-manager", userContent.get(), "settings", onePageSettings().get(), nullptr));
+        // Our own reference: the host may destroy its window (and with it
+        // this widget) before this object goes, and the handlers must still
+        // be undone.
+        m_view = GObjectPtr<WebKitWebView>::refSink(
+            WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", m_context.get(),
+                "user-content-manager", userContent.get(), "settings", onePageSettings().get(), nullptr)));
     }
+    m_finder = GObjectPtr<WebKitFindController>::ref(webkit_web_view_get_find_controller(m_view.get()));
 
-    // Our own references: the host may destroy its window (and with it these
-    // widgets) before this object goes, and the handlers must still be undone.
-    g_object_ref_sink(m_view);
-    m_finder = GObjectPtr<WebKitFindController>::ref(webkit_web_view_get_find_controller(m_view));
-
-    m_box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-    g_object_ref_sink(m_box);
+    m_box = OwnedWidget(gtk_box_new(GTK_ORIENTATION_VERTICAL, 0));
     GtkWidget* page = gtk_overlay_new();
-    gtk_container_add(GTK_CONTAINER(page), GTK_WIDGET(m_view));
+    gtk_container_add(GTK_CONTAINER(page), GTK_WIDGET(m_view.get()));
     m_unresponsiveBar = std::make_unique<UnresponsivePageBar>();
     m_unresponsiveBar->onAnswer
         = [this](UnresponsivePageBar::Answer answer) { unresponsivePageAnswered(answer); };
     gtk_overlay_add_overlay(GTK_OVERLAY(page), m_unresponsiveBar->widget());
-    gtk_box_pack_start(GTK_BOX(m_box), page, TRUE, TRUE, 0);
-    gtk_widget_show(GTK_WIDGET(m_view));
+    gtk_box_pack_start(GTK_BOX(m_box.get()), page, TRUE, TRUE, 0);
+    gtk_widget_show(GTK_WIDGET(m_view.get()));
     gtk_widget_show(page);
 
     DownloadDisplay* display = options.downloadDisplay;
     if (!display) {
         m_bar = std::make_unique<DownloadBar>();
-        gtk_box_pack_end(GTK_BOX(m_box), m_bar->widget(), FALSE, FALSE, 0);
+        gtk_box_pack_end(GTK_BOX(m_box.get()), m_bar->widget(), FALSE, FALSE, 0);
         display = m_bar.get();
     }
     auto folder = options.downloadFolder ? std::move(options.downloadFolder) : desktopDownloadFolder;
-    m_downloads = std::make_unique<DownloadController>(m_view, m_context, *display, std::move(folder));
+    m_downloads
+        = std::make_unique<DownloadController>(m_view.get(), m_context.get(), *display, std::move(folder));
     if (m_bar)
         m_bar->onStop = [this] { m_downloads->stopShown(); };
 
-    m_scripts = std::make_unique<ScriptRunner>(m_view, bridgeWorld);
+    m_scripts = std::make_unique<ScriptRunner>(m_view.get(), bridgeWorld);
     m_document = std::make_unique<DocumentBridge>(*m_scripts);
 
-    g_signal_connect(m_view, "load-changed", G_CALLBACK(onLoadChangedSignal), this);
-    g_signal_connect(m_view, "load-failed", G_CALLBACK(onLoadFailedSignal), this);
-    g_signal_connect(m_view, "decide-policy", G_CALLBACK(onDecidePolicy), this);
-    g_signal_connect(m_view, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), this);
-    g_signal_connect(m_view, "notify::is-web-process-responsive", G_CALLBACK(onResponsivenessChanged), this);
-    g_signal_connect(m_view, "create", G_CALLBACK(onCreate), this);
-    g_signal_connect(m_view, "context-menu", G_CALLBACK(onContextMenu), this);
+    g_signal_connect(m_view.get(), "load-changed", G_CALLBACK(onLoadChangedSignal), this);
+    g_signal_connect(m_view.get(), "load-failed", G_CALLBACK(onLoadFailedSignal), this);
+    g_signal_connect(m_view.get(), "decide-policy", G_CALLBACK(onDecidePolicy), this);
+    g_signal_connect(m_view.get(), "web-process-terminated", G_CALLBACK(onWebProcessTerminated), this);
     g_signal_connect(
-        webkit_web_view_get_back_forward_list(m_view), "changed", G_CALLBACK(onHistoryChanged), this);
-    g_signal_connect(m_view, "notify::title", G_CALLBACK(onTitleSignal), this);
-    g_signal_connect(m_view, "notify::estimated-load-progress", G_CALLBACK(onProgressSignal), this);
-    g_signal_connect(m_view, "mouse-target-changed", G_CALLBACK(onMouseTarget), this);
-    g_signal_connect(m_view, "close", G_CALLBACK(onCloseSignal), this);
-    g_signal_connect(m_view, "enter-fullscreen", G_CALLBACK(onEnterFullScreen), this);
+        m_view.get(), "notify::is-web-process-responsive", G_CALLBACK(onResponsivenessChanged), this);
+    g_signal_connect(m_view.get(), "create", G_CALLBACK(onCreate), this);
+    g_signal_connect(m_view.get(), "context-menu", G_CALLBACK(onContextMenu), this);
+    g_signal_connect(
+        webkit_web_view_get_back_forward_list(m_view.get()), "changed", G_CALLBACK(onHistoryChanged), this);
+    g_signal_connect(m_view.get(), "notify::title", G_CALLBACK(onTitleSignal), this);
+    g_signal_connect(m_view.get(), "notify::estimated-load-progress", G_CALLBACK(onProgressSignal), this);
+    g_signal_connect(m_view.get(), "mouse-target-changed", G_CALLBACK(onMouseTarget), this);
+    g_signal_connect(m_view.get(), "close", G_CALLBACK(onCloseSignal), this);
+    g_signal_connect(m_view.get(), "enter-fullscreen", G_CALLBACK(onEnterFullScreen), this);
     // After the download controller's own handler, which takes the download first.
-    g_signal_connect(m_context, "download-started", G_CALLBACK(onDownloadStartedSignal), this);
+    g_signal_connect(m_context.get(), "download-started", G_CALLBACK(onDownloadStartedSignal), this);
     g_signal_connect(m_finder.get(), "found-text", G_CALLBACK(onFoundText), this);
     g_signal_connect(m_finder.get(), "failed-to-find-text", G_CALLBACK(onFailedToFindText), this);
     // Before the page sees them: the browser's own keys and buttons work
     // whatever the page does with its events, even while it does not answer.
-    g_signal_connect(m_view, "key-press-event", G_CALLBACK(onKeyPress), this);
-    g_signal_connect(m_view, "button-press-event", G_CALLBACK(onButtonPress), this);
+    g_signal_connect(m_view.get(), "key-press-event", G_CALLBACK(onKeyPress), this);
+    g_signal_connect(m_view.get(), "button-press-event", G_CALLBACK(onButtonPress), this);
     m_processEnder = std::make_unique<EmergencyRestorer>(
-        [view = m_view] { webkit_web_view_terminate_web_process(view); });
+        [view = m_view.get()] { webkit_web_view_terminate_web_process(view); });
 }
 
 WebView::~WebView()
 {
     m_processEnder.reset();
-    g_signal_handlers_disconnect_by_data(m_view, this);
+    g_signal_handlers_disconnect_by_data(m_view.get(), this);
     // Left to itself, a process whose page never ends its script would go
     // on for a while after its view, even after the program.
-    webkit_web_view_terminate_web_process(m_view);
-    g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(m_view), this);
+    webkit_web_view_terminate_web_process(m_view.get());
+    g_signal_handlers_disconnect_by_data(webkit_web_view_get_back_forward_list(m_view.get()), this);
     g_signal_handlers_disconnect_by_data(m_finder.get(), this);
-    g_signal_handlers_disconnect_by_data(m_context, this);
+    g_signal_handlers_disconnect_by_data(m_context.get(), this);
     m_document.reset();
     m_scripts.reset();
     m_downloads.reset();
     m_bar.reset();
     m_unresponsiveBar.reset();
-    gtk_widget_destroy(m_box);
-    g_object_unref(m_box);
-    m_finder.reset();
-    g_object_unref(m_view);
-    if (m_pageSetup)
-        g_object_unref(m_pageSetup);
-    g_object_unref(m_context);
+    // Then the box is destroyed and the engine's objects let go, in the
+    // reverse order of their members.
 }
 
 bool WebView::load(const std::string& uri, const std::vector<std::string>& headers)
@@ -288,7 +284,7 @@ bool WebView::load(const std::string& uri, const std::vector<std::string>& heade
         return false;
     auto again = [this, uri, headers] { load(uri, headers); };
     if (headers.empty()) {
-        webkit_web_view_load_uri(m_view, uri.c_str());
+        webkit_web_view_load_uri(m_view.get(), uri.c_str());
         navigationAccepted(again);
         return true;
     }
@@ -303,33 +299,35 @@ bool WebView::load(const std::string& uri, const std::vector<std::string>& heade
                 value == std::string::npos ? "" : line.substr(value).c_str());
         }
     }
-    webkit_web_view_load_request(m_view, request.get());
+    webkit_web_view_load_request(m_view.get(), request.get());
     navigationAccepted(again);
     return true;
 }
 
 void WebView::loadHtml(const std::string& html)
 {
-    webkit_web_view_load_html(m_view, html.c_str(), "about:blank");
+    webkit_web_view_load_html(m_view.get(), html.c_str(), "about:blank");
     navigationAccepted([this, html] { loadHtml(html); });
 }
 
 bool WebView::goBack()
 {
-    if (!webkit_web_view_can_go_back(m_view))
+    if (!webkit_web_view_can_go_back(m_view.get()))
         return false;
-    auto* target = webkit_back_forward_list_get_back_item(webkit_web_view_get_back_forward_list(m_view));
-    webkit_web_view_go_back(m_view);
+    auto* target
+        = webkit_back_forward_list_get_back_item(webkit_web_view_get_back_forward_list(m_view.get()));
+    webkit_web_view_go_back(m_view.get());
     navigationAccepted([this] { goBack(); }, target);
     return true;
 }
 
 bool WebView::goForward()
 {
-    if (!webkit_web_view_can_go_forward(m_view))
+    if (!webkit_web_view_can_go_forward(m_view.get()))
         return false;
-    auto* target = webkit_back_forward_list_get_forward_item(webkit_web_view_get_back_forward_list(m_view));
-    webkit_web_view_go_forward(m_view);
+    auto* target
+        = webkit_back_forward_list_get_forward_item(webkit_web_view_get_back_forward_list(m_view.get()));
+    webkit_web_view_go_forward(m_view.get());
     navigationAccepted([this] { goForward(); }, target);
     return true;
 }
@@ -337,9 +335,9 @@ bool WebView::goForward()
 bool WebView::reload(ReloadMode mode)
 {
     if (mode == ReloadMode::BypassCache)
-        webkit_web_view_reload_bypass_cache(m_view);
+        webkit_web_view_reload_bypass_cache(m_view.get());
     else
-        webkit_web_view_reload(m_view);
+        webkit_web_view_reload(m_view.get());
     navigationAccepted([this, mode] { reload(mode); });
     return true;
 }
@@ -350,7 +348,7 @@ bool WebView::stop()
     // go-ahead would go on, so it is refused when it asks.
     if (m_pending)
         m_pending->stopped = true;
-    webkit_web_view_stop_loading(m_view);
+    webkit_web_view_stop_loading(m_view.get());
     // A process that does not answer stops nothing until it is ended.
     askAboutUnresponsivePage();
     return true;
@@ -358,24 +356,24 @@ bool WebView::stop()
 
 bool WebView::canGoBack() const
 {
-    return webkit_web_view_can_go_back(m_view);
+    return webkit_web_view_can_go_back(m_view.get());
 }
 
 bool WebView::canGoForward() const
 {
-    return webkit_web_view_can_go_forward(m_view);
+    return webkit_web_view_can_go_forward(m_view.get());
 }
 
 bool WebView::loading() const
 {
-    return (m_pending && !m_pending->stopped) || webkit_web_view_is_loading(m_view);
+    return (m_pending && !m_pending->stopped) || webkit_web_view_is_loading(m_view.get());
 }
 
 void WebView::navigationAccepted(std::function<void()> again, const void* historyItem)
 {
     // The engine takes the address at once as the view's own, in its own
     // spelling; its reports about this navigation carry that spelling.
-    const char* uri = webkit_web_view_get_uri(m_view);
+    const char* uri = webkit_web_view_get_uri(m_view.get());
     m_pending = PendingNavigation { uri ? uri : "" };
     m_pending->historyItem = historyItem;
     m_pending->again = std::move(again);
@@ -384,7 +382,7 @@ void WebView::navigationAccepted(std::function<void()> again, const void* histor
 
 void WebView::askAboutUnresponsivePage()
 {
-    if (webkit_web_view_get_is_web_process_responsive(m_view)) {
+    if (webkit_web_view_get_is_web_process_responsive(m_view.get())) {
         m_unresponsiveBar->hide();
         return;
     }
@@ -392,7 +390,7 @@ void WebView::askAboutUnresponsivePage()
     std::string page = title();
     if (page.empty()) {
         WebKitBackForwardListItem* shown
-            = webkit_back_forward_list_get_current_item(webkit_web_view_get_back_forward_list(m_view));
+            = webkit_back_forward_list_get_current_item(webkit_web_view_get_back_forward_list(m_view.get()));
         const char* address = shown ? webkit_back_forward_list_item_get_uri(shown) : nullptr;
         page = address ? address : "";
     }
@@ -403,14 +401,14 @@ void WebView::unresponsivePageAnswered(UnresponsivePageBar::Answer answer)
 {
     // Waiting leaves everything as it is; so does a page that answers by now.
     if (answer != UnresponsivePageBar::Answer::EndPage
-        || webkit_web_view_get_is_web_process_responsive(m_view))
+        || webkit_web_view_get_is_web_process_responsive(m_view.get()))
         return;
     std::function<void()> again;
     if (m_pending && !m_pending->stopped && !m_pending->underWay)
         again = std::move(m_pending->again);
     // The engine forgets what it sent the process; the next call starts a
     // fresh one.
-    webkit_web_view_terminate_web_process(m_view);
+    webkit_web_view_terminate_web_process(m_view.get());
     m_pending.reset();
     if (again)
         again();
@@ -428,26 +426,26 @@ bool WebView::endsPending(const char* uri) const
 
 std::string WebView::uri() const
 {
-    const char* uri = webkit_web_view_get_uri(m_view);
+    const char* uri = webkit_web_view_get_uri(m_view.get());
     return uri ? uri : "";
 }
 
 std::string WebView::title() const
 {
-    const char* title = webkit_web_view_get_title(m_view);
+    const char* title = webkit_web_view_get_title(m_view.get());
     return title ? title : "";
 }
 
 void WebView::execute(EditCommand command)
 {
-    webkit_web_view_execute_editing_command(m_view, editingCommandName(command));
+    webkit_web_view_execute_editing_command(m_view.get(), editingCommandName(command));
 }
 
 void WebView::find(const std::string& text)
 {
     auto options = WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE | WEBKIT_FIND_OPTIONS_WRAP_AROUND;
     webkit_find_controller_search(
-        webkit_web_view_get_find_controller(m_view), text.c_str(), options, G_MAXUINT);
+        webkit_web_view_get_find_controller(m_view.get()), text.c_str(), options, G_MAXUINT);
 }
 
 void WebView::findNext()
@@ -495,15 +493,15 @@ std::unique_ptr<WaitHold> WebView::holdHostEvents()
 
 GtkWidget* WebView::toplevelWindow() const
 {
-    GtkWidget* toplevel = gtk_widget_get_toplevel(m_box);
+    GtkWidget* toplevel = gtk_widget_get_toplevel(m_box.get());
     return gtk_widget_is_toplevel(toplevel) ? toplevel : nullptr;
 }
 
 bool WebView::print(PrintMode mode, const PrintSetup& setup)
 {
-    WebKitPrintOperation* operation = webkit_print_operation_new(m_view);
+    WebKitPrintOperation* operation = webkit_print_operation_new(m_view.get());
     auto pageSetup = GObjectPtr<GtkPageSetup>::adopt(
-        m_pageSetup ? gtk_page_setup_copy(m_pageSetup) : gtk_page_setup_new());
+        m_pageSetup ? gtk_page_setup_copy(m_pageSetup.get()) : gtk_page_setup_new());
     if (setup.orientation) {
         gtk_page_setup_set_orientation(pageSetup.get(),
             *setup.orientation == PageOrientation::Landscape ? GTK_PAGE_ORIENTATION_LANDSCAPE
@@ -540,29 +538,24 @@ bool WebView::print(PrintMode mode, const PrintSetup& setup)
         return false;
     }
     // Keep what the user chose for the next print.
-    if (m_pageSetup)
-        g_object_unref(m_pageSetup);
-    m_pageSetup = GTK_PAGE_SETUP(g_object_ref(webkit_print_operation_get_page_setup(operation)));
+    m_pageSetup = GObjectPtr<GtkPageSetup>::ref(webkit_print_operation_get_page_setup(operation));
     return true;
 }
 
 PageOrientation WebView::runPageSetupDialog(std::optional<PageOrientation> current)
 {
     if (!m_pageSetup)
-        m_pageSetup = gtk_page_setup_new();
+        m_pageSetup = GObjectPtr<GtkPageSetup>::adopt(gtk_page_setup_new());
     if (current) {
-        gtk_page_setup_set_orientation(m_pageSetup,
+        gtk_page_setup_set_orientation(m_pageSetup.get(),
             *current == PageOrientation::Landscape ? GTK_PAGE_ORIENTATION_LANDSCAPE
                                                    : GTK_PAGE_ORIENTATION_PORTRAIT);
     }
     auto settings = GObjectPtr<GtkPrintSettings>::adopt(gtk_print_settings_new());
     auto hold = holdHostEvents();
-    GtkPageSetup* chosen
-        = gtk_print_run_page_setup_dialog(GTK_WINDOW(toplevelWindow()), m_pageSetup, settings.get());
-    if (m_pageSetup)
-        g_object_unref(m_pageSetup);
-    m_pageSetup = chosen;
-    const GtkPageOrientation orientation = gtk_page_setup_get_orientation(chosen);
+    m_pageSetup = GObjectPtr<GtkPageSetup>::adopt(
+        gtk_print_run_page_setup_dialog(GTK_WINDOW(toplevelWindow()), m_pageSetup.get(), settings.get()));
+    const GtkPageOrientation orientation = gtk_page_setup_get_orientation(m_pageSetup.get());
     return orientation == GTK_PAGE_ORIENTATION_LANDSCAPE
             || orientation == GTK_PAGE_ORIENTATION_REVERSE_LANDSCAPE
         ? PageOrientation::Landscape
@@ -571,7 +564,7 @@ PageOrientation WebView::runPageSetupDialog(std::optional<PageOrientation> curre
 
 void WebView::whenPainted(std::function<void()> done)
 {
-    webkit_web_view_call_async_javascript_function(m_view,
+    webkit_web_view_call_async_javascript_function(m_view.get(),
         "return globalThis.__tvrn2Bridge ? await __tvrn2Bridge.painted() : null", -1, nullptr, bridgeWorld,
         nullptr, nullptr, onPainted, new PaintWait { m_self, std::move(done) });
 }
@@ -582,7 +575,7 @@ bool WebView::saveAs(const std::filesystem::path& file)
         return false;
     auto target = GObjectPtr<GFile>::adopt(g_file_new_for_path(file.c_str()));
     webkit_web_view_save_to_file(
-        m_view, target.get(), WEBKIT_SAVE_MODE_MHTML, nullptr, onSaved, new WeakView(m_self));
+        m_view.get(), target.get(), WEBKIT_SAVE_MODE_MHTML, nullptr, onSaved, new WeakView(m_self));
     return true;
 }
 
@@ -617,7 +610,7 @@ void WebView::onLoadChangedSignal(WebKitWebView*, int event, WebView* self)
         break;
     case WEBKIT_LOAD_COMMITTED:
     case WEBKIT_LOAD_FINISHED:
-        if (self->endsPending(webkit_web_view_get_uri(self->m_view)))
+        if (self->endsPending(webkit_web_view_get_uri(self->m_view.get())))
             self->m_pending.reset();
         break;
     }
@@ -667,7 +660,7 @@ int WebView::onLoadFailedSignal(WebKitWebView*, int, const char* uri, void* erro
         || g_error_matches(error, WEBKIT_PLUGIN_ERROR, WEBKIT_PLUGIN_ERROR_WILL_HANDLE_LOAD))
         return FALSE;
     self->m_failedUri = uri;
-    webkit_web_view_load_alternate_html(self->m_view, errorPageHtml(uri, error).c_str(), uri, nullptr);
+    webkit_web_view_load_alternate_html(self->m_view.get(), errorPageHtml(uri, error).c_str(), uri, nullptr);
     return TRUE;
 }
 
@@ -765,8 +758,8 @@ void WebView::onHistoryChanged(void* list, void*, void*, WebView* self)
         && webkit_back_forward_list_get_current_item(history) == self->m_pending->historyItem)
         self->m_pending.reset();
     if (self->onBackForwardChanged)
-        self->onBackForwardChanged(webkit_web_view_can_go_back(self->m_view) != FALSE,
-            webkit_web_view_can_go_forward(self->m_view) != FALSE);
+        self->onBackForwardChanged(webkit_web_view_can_go_back(self->m_view.get()) != FALSE,
+            webkit_web_view_can_go_forward(self->m_view.get()) != FALSE);
 }
 
 void WebView::onTitleSignal(WebKitWebView*, void*, WebView* self)
@@ -806,7 +799,7 @@ int WebView::onEnterFullScreen(WebKitWebView*, WebView* self)
 void WebView::onDownloadStartedSignal(WebKitWebContext*, void* downloadPointer, WebView* self)
 {
     auto* download = static_cast<WebKitDownload*>(downloadPointer);
-    if (self->onDownloadStarted && webkit_download_get_web_view(download) == self->m_view)
+    if (self->onDownloadStarted && webkit_download_get_web_view(download) == self->m_view.get())
         self->onDownloadStarted();
 }
 

@@ -3,6 +3,7 @@
 #include "platform/GObjectPtr.h"
 #include "platform/Halt.h"
 #include "platform/Listeners.h"
+#include "platform/gtk/OwnedWidget.h"
 #include "platform/webkit/DocumentBridge.h"
 #include "platform/webkit/DownloadBar.h"
 #include "platform/webkit/DownloadController.h"
@@ -62,8 +63,8 @@ public:
     WebView& operator=(const WebView&) = delete;
 
     // The page with its bars; owned here, the host packs it into a container.
-    GtkWidget* widget() const { return m_box; }
-    WebKitWebView* webKitView() const { return m_view; }
+    GtkWidget* widget() const { return m_box.get(); }
+    WebKitWebView* webKitView() const { return m_view.get(); }
     // Empty once the view has gone.
     std::weak_ptr<WebView*> weak() const { return m_self; }
 
@@ -198,11 +199,13 @@ private:
     std::unique_ptr<WaitHold> holdHostEvents();
 
     std::shared_ptr<WebView*> m_self; // async callbacks hold a weak copy
-    GtkWidget* m_box; // one reference held here
-    WebKitWebView* m_view; // one reference held here, one by m_box
+    // Let go of in the reverse order: the box (destroyed with the page in
+    // it), the finder, the view, the print setup, the context.
+    GObjectPtr<WebKitWebContext> m_context;
+    GObjectPtr<GtkPageSetup> m_pageSetup; // what the user last chose for printing
+    GObjectPtr<WebKitWebView> m_view; // also held by the box while it stands
     GObjectPtr<WebKitFindController> m_finder;
-    WebKitWebContext* m_context; // one reference held here
-    GtkPageSetup* m_pageSetup { nullptr };
+    OwnedWidget m_box;
     std::unique_ptr<DownloadBar> m_bar;
     std::unique_ptr<DownloadController> m_downloads;
     std::unique_ptr<ScriptRunner> m_scripts;

@@ -355,8 +355,9 @@ TEST_F(FeBrowserGtkTest, ExecCommandRunsEachNumberedCommandOrRejectsIt)
         EXPECT_EQ(result, row.result);
         EXPECT_EQ(
             dialogs, row.dialog[0] ? std::vector<std::string> { row.dialog } : std::vector<std::string> {});
-        if (row.done)
+        if (row.done) {
             EXPECT_TRUE(runUntil(row.done, 20s)) << "the command was not seen to run";
+        }
     }
     EXPECT_EQ(browser.ExecCommand(0, 0), 0);
     EXPECT_EQ(browser.ExecCommand(99, 0), 0);
