@@ -159,6 +159,15 @@ void fillInPage(DocumentBridge& bridge, std::optional<ObjectHandle> document,
 {
     if (plan.nameKey.empty())
         return; // a blank name names nothing
+    // Writing and ticking has nothing to answer, so the fill goes to the page
+    // without a wait for it: the next call into the page comes after it (in
+    // a burst of fills the page does them back to back, and the page draws
+    // once for them instead of once per field). A click or a submit may
+    // leave the page, and is waited for, one call per part as before.
+    if (!plan.click && !plan.submit) {
+        bridge.postFill(document, tags, plan);
+        return;
+    }
     FillPlace place;
     for (;;) {
         BridgeResult answer = bridge.fill(document, tags, plan, place);

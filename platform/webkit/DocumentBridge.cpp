@@ -110,16 +110,27 @@ BridgeResult DocumentBridge::act(std::optional<ObjectHandle> document, const std
         + nameArgument(name) + ")");
 }
 
+std::string DocumentBridge::fillArguments(std::optional<ObjectHandle> document,
+    const std::vector<std::string>& tags, const FillPlan& plan, const FillPlace& from)
+{
+    auto flag = [](bool on) { return on ? "true" : "false"; };
+    return documentArgument(document) + "," + tagList(tags) + ",[" + std::to_string(from.tag) + ","
+        + std::to_string(from.index) + "," + std::to_string(from.length) + "," + std::to_string(from.matches)
+        + "," + flag(from.clicked) + "]," + jsStringLiteral(plan.nameKey)
+        + ",{value:" + jsStringLiteral(plan.value) + ",dup:" + std::to_string(plan.duplicateTarget)
+        + ",click:" + flag(plan.click) + ",check:" + flag(plan.check) + ",submit:" + flag(plan.submit) + "}";
+}
+
 BridgeResult DocumentBridge::fill(std::optional<ObjectHandle> document, const std::vector<std::string>& tags,
     const FillPlan& plan, const FillPlace& from)
 {
-    auto flag = [](bool on) { return on ? "true" : "false"; };
-    return call("fill(" + documentArgument(document) + "," + tagList(tags) + ",[" + std::to_string(from.tag)
-        + "," + std::to_string(from.index) + "," + std::to_string(from.length) + ","
-        + std::to_string(from.matches) + "," + flag(from.clicked) + "]," + jsStringLiteral(plan.nameKey)
-        + ",{value:" + jsStringLiteral(plan.value) + ",dup:" + std::to_string(plan.duplicateTarget)
-        + ",click:" + flag(plan.click) + ",check:" + flag(plan.check) + ",submit:" + flag(plan.submit)
-        + "})");
+    return call("fill(" + fillArguments(document, tags, plan, from) + ")");
+}
+
+void DocumentBridge::postFill(
+    std::optional<ObjectHandle> document, const std::vector<std::string>& tags, const FillPlan& plan)
+{
+    post("fillAll(" + fillArguments(document, tags, plan, FillPlace {}) + ")");
 }
 
 std::optional<FillPlace> DocumentBridge::decodeFillPlace(std::string_view text)
@@ -156,8 +167,10 @@ BridgeResult DocumentBridge::call(const std::string& expression)
                 return failure(BridgeStatus::ScriptError, answer.error);
             }
         }
-        if (answer.value.kind() == JsValue::Kind::String)
+        if (answer.value.kind() == JsValue::Kind::String) {
+            m_answeredInProcess = m_runner.processesEnded();
             return decode(answer.value.text());
+        }
         if (answer.value.kind() != JsValue::Kind::Null || attempt > 0)
             break;
         ScriptResult installed = m_runner.run(script());
@@ -166,6 +179,24 @@ BridgeResult DocumentBridge::call(const std::string& expression)
                 BridgeStatus::ScriptError, "the bridge could not be installed: " + installed.error);
     }
     return failure(BridgeStatus::BadReply, "the page gave no bridge answer");
+}
+
+void DocumentBridge::post(const std::string& expression)
+{
+    if (m_answeredInProcess != m_runner.processesEnded()) {
+        call(expression);
+        return;
+    }
+    std::string guarded = "globalThis.__tvrn2Bridge ? __tvrn2Bridge." + expression + " : null";
+    // Should the document lack the bridge after all, it gets it and the call
+    // again from here, before any later call of this bridge that waits (its
+    // own answer comes after this one).
+    m_runner.post(guarded, [this, guarded](const ScriptResult& answer) {
+        if (answer.ok() && answer.value.kind() == JsValue::Kind::Null) {
+            m_runner.post(script());
+            m_runner.post(guarded);
+        }
+    });
 }
 
 BridgeResult DocumentBridge::decode(std::string_view reply)

@@ -94,14 +94,27 @@ public:
     BridgeResult fill(std::optional<ObjectHandle> document, const std::vector<std::string>& tags,
         const FillPlan& plan, const FillPlace& from);
     static std::optional<FillPlace> decodeFillPlace(std::string_view text);
+    // The same fill over the whole walk, its parts one after the other in
+    // one call, sent without waiting for it (ScriptRunner::post): whatever is
+    // asked of the page next sees it done. For a fill with no answer to give.
+    void postFill(
+        std::optional<ObjectHandle> document, const std::vector<std::string>& tags, const FillPlan& plan);
 
     // Decodes one answer of the page script (exposed for tests of the wire form).
     static BridgeResult decode(std::string_view reply);
 
 private:
     BridgeResult call(const std::string& expression);
+    // `call` without waiting, once the bridge answered in the current web
+    // process (only a document that came without a load lacks it, and the
+    // call that installs it must come first); until then `call` itself.
+    void post(const std::string& expression);
+    static std::string fillArguments(std::optional<ObjectHandle> document,
+        const std::vector<std::string>& tags, const FillPlan& plan, const FillPlace& from);
 
     ScriptRunner& m_runner;
+    // processesEnded() when the bridge last answered; none before.
+    std::optional<unsigned> m_answeredInProcess;
 };
 
 } // namespace tvrn2

@@ -60,6 +60,18 @@ JsValue fromJsc(JSCValue* value)
     return JsValue::json(json.empty() ? "null" : json);
 }
 
+ScriptResult resultOf(JSCValue* value, const GError* error)
+{
+    ScriptResult result;
+    if (error) {
+        result.status = ScriptStatus::ScriptError;
+        result.error = error->message ? error->message : "script failed";
+        return result;
+    }
+    result.value = fromJsc(value);
+    return result;
+}
+
 } // namespace
 
 ScriptRunner::ScriptRunner(WebKitWebView* view, std::string worldName)
@@ -73,6 +85,7 @@ ScriptRunner::ScriptRunner(WebKitWebView* view, std::string worldName)
 
 ScriptRunner::~ScriptRunner()
 {
+    m_posted->runnerGone = true;
     // A destroyed view has dropped its handlers already.
     for (auto handler : { m_dialogHandler, m_terminatedHandler }) {
         if (g_signal_handler_is_connected(m_view, handler))
@@ -115,13 +128,37 @@ ScriptResult ScriptRunner::run(std::string_view script, std::chrono::millisecond
         }
         return result;
     }
-    if (pending->error) {
-        result.status = ScriptStatus::ScriptError;
-        result.error = pending->error->message ? pending->error->message : "script failed";
-        return result;
-    }
-    result.value = fromJsc(pending->value.get());
-    return result;
+    return resultOf(pending->value.get(), pending->error.get());
+}
+
+struct ScriptRunner::PostedCall {
+    std::shared_ptr<Posted> posted;
+    unsigned process;
+    std::function<void(const ScriptResult&)> done;
+};
+
+void ScriptRunner::post(std::string_view script, std::function<void(const ScriptResult&)> done)
+{
+    ++m_posted->inFlight;
+    webkit_web_view_evaluate_javascript(m_view, script.data(), static_cast<gssize>(script.size()),
+        m_world.empty() ? nullptr : m_world.c_str(), nullptr, nullptr,
+        reinterpret_cast<GAsyncReadyCallback>(onPostedAnswer),
+        new PostedCall { m_posted, m_posted->process, std::move(done) });
+}
+
+void ScriptRunner::onPostedAnswer(void* source, void* asyncResult, void* data)
+{
+    std::unique_ptr<PostedCall> call(static_cast<PostedCall*>(data));
+    Posted& posted = *call->posted;
+    GError* error = nullptr;
+    auto value = GObjectPtr<JSCValue>::adopt(webkit_web_view_evaluate_javascript_finish(
+        WEBKIT_WEB_VIEW(source), G_ASYNC_RESULT(asyncResult), &error));
+    GErrorPtr ownedError(error);
+    // The count of a process that ended was reset then.
+    if (call->process == posted.process && posted.inFlight > 0)
+        --posted.inFlight;
+    if (call->done && !posted.runnerGone)
+        call->done(resultOf(value.get(), ownedError.get()));
 }
 
 int ScriptRunner::onScriptDialog(WebKitWebView*, void* dialogPointer, ScriptRunner* self)
@@ -159,6 +196,9 @@ int ScriptRunner::onScriptDialog(WebKitWebView*, void* dialogPointer, ScriptRunn
 void ScriptRunner::onWebProcessTerminated(WebKitWebView*, int, ScriptRunner* self)
 {
     ++self->m_terminations;
+    // What was posted there will never run; its answers, errors, still come.
+    ++self->m_posted->process;
+    self->m_posted->inFlight = 0;
 }
 
 } // namespace tvrn2

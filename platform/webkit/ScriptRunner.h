@@ -58,8 +58,17 @@ public:
     ScriptRunner& operator=(const ScriptRunner&) = delete;
 
     ScriptResult run(std::string_view script, std::chrono::milliseconds timeout = defaultTimeout);
+    // Sends the script and goes on at once. The page runs it after every
+    // script sent before and before every one sent after (run or posted), so
+    // a later call sees what it did; `done`, when given, gets its answer from
+    // the loop later, never after the runner has gone. Page dialogs raised
+    // before the answer came are answered as during a wait.
+    void post(std::string_view script, std::function<void(const ScriptResult&)> done = nullptr);
 
-    bool waiting() const { return m_depth > 0; }
+    // How many web processes of the view have ended so far.
+    unsigned processesEnded() const { return m_terminations; }
+    // A call waits, or a posted script has not answered yet.
+    bool waiting() const { return m_depth > 0 || m_posted->inFlight > 0; }
     // Silent: page dialogs are answered as during a wait, never shown.
     void setSilent(bool silent) { m_silent = silent; }
     bool silent() const { return m_silent; }
@@ -71,6 +80,16 @@ public:
     std::function<void(const ScriptDialogSeen&)> onDialogAnswered;
 
 private:
+    // Shared with the answers of posted scripts, which may come after the
+    // runner has gone or after the web process they were sent to ended.
+    struct Posted {
+        unsigned inFlight { 0 };
+        unsigned process { 0 }; // bumped when the web process ends
+        bool runnerGone { false };
+    };
+    struct PostedCall;
+    static void onPostedAnswer(void* source, void* result, void* data);
+
     static int onScriptDialog(WebKitWebView*, void* dialog, ScriptRunner* self);
     static void onWebProcessTerminated(WebKitWebView*, int reason, ScriptRunner* self);
 
@@ -82,6 +101,7 @@ private:
     unsigned long m_dialogHandler { 0 };
     unsigned long m_terminatedHandler { 0 };
     std::vector<ScriptDialogSeen> m_dialogs;
+    std::shared_ptr<Posted> m_posted { std::make_shared<Posted>() };
 };
 
 } // namespace tvrn2

@@ -521,28 +521,43 @@ function tvrn2InstallBridge(scope) {
     // and ends when the element just acted on is gone. Answers "" at the end,
     // or after walkElementBudget elements the place to go on from:
     // "tag,index,length,matches,clicked".
+    function fillFrom(documentArgument, tags, place, wantedKey, plan) {
+        const document = walkDocument(documentArgument);
+        const memory = fillMemoryOf(document);
+        const fromStart = place[0] === 0 && place[1] === 0 && place[2] < 0 && place[3] === 0 && !place[4];
+        if (memory === null || !fromStart)
+            return fillByWalk(document, tags, place, wantedKey, plan);
+        const tagList = tags.join('\n');
+        if (memory.tags === null && memory.quiet) {
+            memory.tags = describeTags(document, tags);
+            memory.tagList = tagList;
+        }
+        let rest;
+        if (memory.tags !== null && memory.tagList === tagList)
+            rest = fillByIndex(document, memory, tags, memory.tags, wantedKey, plan);
+        else
+            rest = fillByWalk(document, tags, place, wantedKey, plan);
+        if (memory.observer.takeRecords().length > 0)
+            changeSeen(memory);
+        else
+            memory.quiet = true;
+        return rest;
+    }
+
     function fillByName(documentArgument, tags, place, wantedKey, plan) {
+        return answer(() => fillFrom(documentArgument, tags, place, wantedKey, plan));
+    }
+
+    // The whole fill in one call, for a host that does not wait for it: the
+    // parts of a large page follow one another here instead of one call each.
+    function fillAll(documentArgument, tags, place, wantedKey, plan) {
         return answer(() => {
-            const document = walkDocument(documentArgument);
-            const memory = fillMemoryOf(document);
-            const fromStart = place[0] === 0 && place[1] === 0 && place[2] < 0 && place[3] === 0 && !place[4];
-            if (memory === null || !fromStart)
-                return fillByWalk(document, tags, place, wantedKey, plan);
-            const tagList = tags.join('\n');
-            if (memory.tags === null && memory.quiet) {
-                memory.tags = describeTags(document, tags);
-                memory.tagList = tagList;
+            for (;;) {
+                const rest = fillFrom(documentArgument, tags, place, wantedKey, plan);
+                if (rest === '')
+                    return '';
+                place = rest.split(',').map(Number);
             }
-            let rest;
-            if (memory.tags !== null && memory.tagList === tagList)
-                rest = fillByIndex(document, memory, tags, memory.tags, wantedKey, plan);
-            else
-                rest = fillByWalk(document, tags, place, wantedKey, plan);
-            if (memory.observer.takeRecords().length > 0)
-                changeSeen(memory);
-            else
-                memory.quiet = true;
-            return rest;
         });
     }
 
@@ -563,9 +578,12 @@ function tvrn2InstallBridge(scope) {
             walk: walkElements,
             act: actOnElement,
             fill: fillByName,
+            fillAll: fillAll,
             painted: nextPaint,
         }),
     });
 }
 
-tvrn2InstallBridge(globalThis);
+// Once per document: the host may hand the script in again.
+if (!globalThis.__tvrn2Bridge)
+    tvrn2InstallBridge(globalThis);

@@ -404,12 +404,35 @@ protected:
         if (child <= 0)
             return -1;
         test::ProgramWindows windows;
+        // What was seen last, so that a start that fails says which part was
+        // missing; a program that ended is not waited for.
+        bool shown = false;
+        int dragValue = -1;
+        int status = 0;
+        bool ended = false;
         bool running = test::pollUntil(
-            [&] { return windows.windowOf(child) && drag() == 0; }, std::chrono::seconds(60));
-        if (!running) {
-            kill(child, SIGKILL);
-            waitpid(child, nullptr, 0);
-            ADD_FAILURE() << "the window never showed with the drag option off\n" << said();
+            [&] {
+                ended = waitpid(child, &status, WNOHANG) == child;
+                shown = windows.windowOf(child).has_value();
+                dragValue = drag();
+                return ended || (shown && dragValue == 0);
+            },
+            std::chrono::seconds(60));
+        if (!running || ended) {
+            std::string end = "still running, so killed";
+            if (!ended) {
+                kill(child, SIGKILL);
+                waitpid(child, nullptr, 0);
+            } else if (WIFEXITED(status)) {
+                end = "ended with exit code " + std::to_string(WEXITSTATUS(status));
+            } else if (WIFSIGNALED(status)) {
+                end = "ended by signal " + std::to_string(WTERMSIG(status));
+            }
+            ADD_FAILURE() << "the window never showed with the drag option off: the window was "
+                          << (shown ? "shown" : "not shown") << ", the drag option read " << dragValue
+                          << ", the program " << end << "\nThe registry store:\n"
+                          << test::TempDir::read(registryStorePath()) << "\n"
+                          << said();
             return -1;
         }
         EXPECT_EQ(dragNote(), "1") << "the value is noted before it is switched off";

@@ -357,6 +357,54 @@ TEST_F(WebViewTest, ScriptTimeoutSurvivesTheLateReply)
     EXPECT_NE(error.error.find("TypeError"), std::string::npos) << error.error;
 }
 
+FillPlan fillOf(const std::string& name, const std::string& value)
+{
+    FillPlan plan;
+    plan.nameKey = name;
+    plan.value = value;
+    return plan;
+}
+
+TEST_F(WebViewTest, PostedFillsRunInOrderBeforeTheNextCallAndTheirDialogsAreAnswered)
+{
+    // Each change is logged on the page; the one of "b" raises an alert too.
+    server.route("/form",
+        htmlPage("Form",
+            "<input name='a' onchange=\"document.body.dataset.log += 'a=' + this.value + ';'\">"
+            "<input name='b' onchange=\"document.body.dataset.log += 'b=' + this.value + ';';"
+            " alert('b is ' + this.value)\"><script>document.body.dataset.log = ''</script>"));
+    ASSERT_TRUE(load("/form"));
+    DocumentBridge& bridge = view->document();
+    ASSERT_TRUE(bridge.document().ok());
+
+    bridge.postFill(std::nullopt, { "input" }, fillOf("a", "1"));
+    bridge.postFill(std::nullopt, { "input" }, fillOf("b", "2"));
+    bridge.postFill(std::nullopt, { "input" }, fillOf("a", "3"));
+    EXPECT_TRUE(view->scripts().waiting()) << "the fills were sent, not waited for";
+    // No call waits meanwhile: the alert is answered because fills are out.
+    // Shown instead, it would hold the page, and the fills' answers, up.
+    EXPECT_TRUE(runUntil([&] { return !view->scripts().waiting(); }));
+    const auto& dialogs = view->scripts().dialogsAnswered();
+    ASSERT_EQ(dialogs.size(), 1U);
+    EXPECT_EQ(dialogs[0].message, "b is 2");
+    EXPECT_EQ(eval("document.body.dataset.log"), JsValue::string("a=1;b=2;a=3;"));
+
+    // A call made at once after fills sees them done.
+    bridge.postFill(std::nullopt, { "input" }, fillOf("a", "4"));
+    bridge.postFill(std::nullopt, { "input" }, fillOf("a", "5"));
+    EXPECT_EQ(eval("document.getElementsByName('a')[0].value"), JsValue::string("5"));
+}
+
+TEST_F(WebViewTest, AFillPostedToTheFirstBlankDocumentIsDoneBeforeTheNextCall)
+{
+    // Nothing loaded: the document lacks the bridge, and the first fill has
+    // to install it before anything sent after it runs.
+    eval("document.body.innerHTML = \"<input name='a'>\"; ''");
+    view->document().postFill(std::nullopt, { "input" }, fillOf("a", "1"));
+    view->document().postFill(std::nullopt, { "input" }, fillOf("a", "2"));
+    EXPECT_EQ(eval("document.getElementsByName('a')[0].value"), JsValue::string("2"));
+}
+
 TEST_F(WebViewTest, EditingCommandsCutPasteUndoRedo)
 {
     server.route("/edit", htmlPage("Edit", "<input id='from' value='hello'><input id='to' value=''>"));
