@@ -102,6 +102,11 @@ public:
         m_browser.Load(url);
         WebView* view = m_browser.webView();
         runUntil([&] { return m_finishedLoads > before && !view->loading() && view->uri() == url; }, url);
+        // The fresh page's first drawing belongs to its load, not to the
+        // fills timed next.
+        bool painted = false;
+        view->whenPainted([&] { painted = true; });
+        runUntil([&] { return painted; }, "the page drawn");
     }
 
     // A script's text answer, run in the page beside the browser object's own
