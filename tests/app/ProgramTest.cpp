@@ -12,7 +12,6 @@
 #include "tests/support/FaultySysCalls.h"
 #include "tests/support/HttpTestServer.h"
 #include "tests/support/PollWait.h"
-#include "tests/support/ProgramRun.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/VirtualDisplay.h"
 #include "tests/support/gtk/ProgramWindows.h"
@@ -392,18 +391,22 @@ protected:
     {
         proxy.route(
             MainAddresses().homePage, "<html><head><title>Tavrin</title></head><body>home</body></html>");
-        ASSERT_FALSE(display.empty()) << "Xvfb did not start";
+        ASSERT_FALSE(display.name().empty()) << "Xvfb did not start";
     }
 
     // Starts the program and waits until its window is on the screen with
     // the drag option switched off for the run.
     pid_t start()
     {
+        test::ProgramWindows windows;
+        if (!windows.connected()) {
+            ADD_FAILURE() << "the test could not connect to the display " << display.name();
+            return -1;
+        }
         pid_t child = startProgram(errors);
         EXPECT_GT(child, 0);
         if (child <= 0)
             return -1;
-        test::ProgramWindows windows;
         // What was seen last, so that a start that fails says which part was
         // missing; a program that ended is not waited for.
         bool shown = false;
@@ -463,13 +466,11 @@ protected:
     test::ScopedEnv noProxy { "no_proxy", std::nullopt };
     test::ScopedEnv data { "XDG_DATA_HOME", (dir / "data").string() };
     test::ScopedEnv cache { "XDG_CACHE_HOME", (dir / "cache").string() };
-    test::RunningProgram server { { "Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten",
-        "tcp" } };
-    std::string display = [this] {
-        std::string number = server.firstLine(std::chrono::seconds(20));
-        return number.empty() ? number : ":" + number;
-    }();
-    test::ScopedEnv displayName { "DISPLAY", display };
+    // Between two starts the server has no client. One that reset then would
+    // refuse the connections made during its reset, such as the test's own
+    // at the next start; the test display never resets.
+    test::VirtualDisplay display;
+    test::ScopedEnv displayName { "DISPLAY", display.name() };
     std::filesystem::path errors = dir / "errors.txt";
 };
 
@@ -502,7 +503,7 @@ TEST_F(ProgramSessionTest, SignalsCloseTheProgramAsAUserDoesAndALostDisplayHalts
     std::filesystem::remove(iniFile());
     pid_t child = start();
     ASSERT_GT(child, 0);
-    kill(server.pid(), SIGKILL);
+    kill(display.pid(), SIGKILL);
     EXPECT_EQ(finish(child), 1) << said();
     EXPECT_THAT(test::TempDir::read(errors), testing::HasSubstr("connection to the display was lost"));
     EXPECT_EQ(drag(), 1);

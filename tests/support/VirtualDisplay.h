@@ -15,6 +15,8 @@ public:
 
     // ":N", or empty when the server did not start.
     const std::string& name() const { return m_name; }
+    // The server's process, for a test that takes the display away.
+    pid_t pid() const { return m_server.pid(); }
 
 private:
     RunningProgram m_server;

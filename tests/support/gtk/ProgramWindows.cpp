@@ -65,6 +65,11 @@ ProgramWindows::~ProgramWindows()
         XCloseDisplay(m_state->display);
 }
 
+bool ProgramWindows::connected() const
+{
+    return m_state->display != nullptr;
+}
+
 void ProgramWindows::closeWindowsOf(pid_t pid)
 {
     Display* display = m_state->display;

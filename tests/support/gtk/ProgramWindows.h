@@ -24,6 +24,10 @@ public:
     struct ScreenRect {
         int x, y, width, height;
     };
+    // Whether the connection to the display opened; without it no window is
+    // ever found and nothing is clicked or closed.
+    bool connected() const;
+
     // Where the first visible top-level window of `pid` is on the screen.
     std::optional<ScreenRect> windowOf(pid_t pid);
 
