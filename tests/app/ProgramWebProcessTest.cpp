@@ -3,6 +3,7 @@
 #include "tests/support/MainLoopWait.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/VirtualDisplay.h"
 
 #include <csignal>
 #include <filesystem>
@@ -81,11 +82,9 @@ TEST(ProgramWebProcesses, EndWithTheProgramEvenWhileItsPageLoops)
     enum class Way { Closed, DisplayLost };
     for (Way way : { Way::Closed, Way::DisplayLost }) {
         SCOPED_TRACE(way == Way::Closed ? "closed" : "the display went away");
-        test::RunningProgram server { { "Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24",
-            "-nolisten", "tcp" } };
-        const std::string number = server.firstLine(20s);
-        ASSERT_FALSE(number.empty()) << "Xvfb did not start";
-        test::ScopedEnv display { "DISPLAY", ":" + number };
+        test::VirtualDisplay server;
+        ASSERT_FALSE(server.name().empty()) << "Xvfb did not start";
+        test::ScopedEnv display { "DISPLAY", server.name() };
 
         const int loopsBefore = proxy.requests(looping);
         test::RunningProgram program({ TVRN2_PROGRAM });
