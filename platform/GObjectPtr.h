@@ -56,6 +56,10 @@ public:
         return *this;
     }
 
+    // Hands the reference on to whoever frees it later (an asynchronous
+    // operation's own end, say).
+    [[nodiscard]] T* release() { return std::exchange(m_object, nullptr); }
+
     void reset()
     {
         if (auto* object = std::exchange(m_object, nullptr))

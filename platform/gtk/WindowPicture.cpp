@@ -40,12 +40,12 @@ bool samePicture(GdkPixbuf* one, GdkPixbuf* other)
 
 bool savePicture(GdkPixbuf* picture, const std::filesystem::path& file, std::string* error)
 {
-    GError* saveError = nullptr;
-    if (picture && gdk_pixbuf_save(picture, file.c_str(), "png", &saveError, nullptr))
+    GError* raw = nullptr;
+    if (picture && gdk_pixbuf_save(picture, file.c_str(), "png", &raw, nullptr))
         return true;
+    GErrorPtr saveError(raw);
     if (error)
         *error = saveError && saveError->message ? saveError->message : "there is no picture";
-    g_clear_error(&saveError);
     return false;
 }
 

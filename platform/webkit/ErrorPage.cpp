@@ -1,5 +1,6 @@
 #include "platform/webkit/ErrorPage.h"
 
+#include "platform/GObjectPtr.h"
 #include "platform/webkit/ErrorPageTemplate.h"
 
 #include <gio/gio.h>
@@ -11,10 +12,8 @@ namespace {
 
 std::string escaped(std::string_view text)
 {
-    gchar* markup = g_markup_escape_text(text.data(), static_cast<gssize>(text.size()));
-    std::string result = markup;
-    g_free(markup);
-    return result;
+    GCharPtr markup(g_markup_escape_text(text.data(), static_cast<gssize>(text.size())));
+    return markup.get();
 }
 
 void replaceAll(std::string& text, std::string_view placeholder, const std::string& value)

@@ -58,10 +58,10 @@ std::unique_ptr<HostedWebView> HostedWebView::create(
 
 HostedWebView::HostedWebView(Window& window, void* fixed, std::unique_ptr<WebView> view)
     : m_windowAlive(window.alive())
-    , m_fixed(g_object_ref(fixed))
+    , m_fixed(GObjectPtr<GtkWidget>::ref(static_cast<GtkWidget*>(fixed)))
     , m_view(std::move(view))
 {
-    gtk_fixed_put(GTK_FIXED(m_fixed), m_view->widget(), 0, 0);
+    gtk_fixed_put(GTK_FIXED(m_fixed.get()), m_view->widget(), 0, 0);
     auto alive = m_windowAlive;
     Window* host = &window;
     m_view->scripts().holdEvents = [alive, host]() -> std::unique_ptr<WaitHold> {
@@ -74,23 +74,22 @@ HostedWebView::HostedWebView(Window& window, void* fixed, std::unique_ptr<WebVie
 HostedWebView::~HostedWebView()
 {
     GtkWidget* widget = m_view->widget();
-    if (gtk_widget_get_parent(widget) == m_fixed)
-        gtk_container_remove(GTK_CONTAINER(m_fixed), widget);
+    if (gtk_widget_get_parent(widget) == m_fixed.get())
+        gtk_container_remove(GTK_CONTAINER(m_fixed.get()), widget);
     m_view.reset();
-    g_object_unref(m_fixed);
 }
 
 void HostedWebView::setRect(const PixelRect& rect)
 {
     m_rect = rect;
     GtkWidget* widget = m_view->widget();
-    if (gtk_widget_get_parent(widget) != m_fixed)
+    if (gtk_widget_get_parent(widget) != m_fixed.get())
         return; // the window is gone
     if (rect.empty()) {
         gtk_widget_hide(widget);
         return;
     }
-    gtk_fixed_move(GTK_FIXED(m_fixed), widget, rect.left, rect.top);
+    gtk_fixed_move(GTK_FIXED(m_fixed.get()), widget, rect.left, rect.top);
     gtk_widget_set_size_request(widget, rect.right - rect.left, rect.bottom - rect.top);
     gtk_widget_show(widget);
 }

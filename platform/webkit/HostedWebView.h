@@ -50,7 +50,7 @@ private:
     HostedWebView(Window& window, void* fixed, std::unique_ptr<WebView> view);
 
     std::weak_ptr<bool> m_windowAlive;
-    void* m_fixed; // the window's layout, one reference held here
+    GObjectPtr<GtkWidget> m_fixed; // the window's layout
     std::unique_ptr<WebView> m_view;
     PixelRect m_rect;
 };

@@ -108,11 +108,11 @@ WebView* lockView(gpointer data)
 
 void reportPrint(WebKitPrintOperation* operation, bool ok, const std::string& message, gpointer data)
 {
+    // The operation was handed its own reference when it started; it goes here.
+    auto owned = GObjectPtr<WebKitPrintOperation>::adopt(operation);
     if (WebView* view = lockView(data); view && view->onPrintDone)
         view->onPrintDone(ok, message);
-    // The operation kept itself alive until here.
     g_signal_handlers_disconnect_matched(operation, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, data);
-    g_object_unref(operation);
 }
 
 void onPrintFailed(WebKitPrintOperation* operation, GError* error, gpointer data)
@@ -150,11 +150,9 @@ void onPainted(GObject* source, GAsyncResult* result, gpointer data)
     // A page without the bridge, or one that went away, answers with an
     // error: the wait is over either way.
     GError* raw = nullptr;
-    auto* value
-        = webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(source), result, &raw);
+    auto value = GObjectPtr<JSCValue>::adopt(
+        webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(source), result, &raw));
     GErrorPtr error(raw);
-    if (value)
-        g_object_unref(value);
     if (wait->view.lock())
         wait->done();
 }
@@ -185,11 +183,10 @@ WebView::WebView(WebViewOptions options)
 
     auto userContent = GObjectPtr<WebKitUserContentManager>::adopt(webkit_user_content_manager_new());
     std::string bridgeSource(DocumentBridge::script());
-    WebKitUserScript* bridge
-        = webkit_user_script_new_for_world(bridgeSource.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
-            WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, bridgeWorld, nullptr, nullptr);
-    webkit_user_content_manager_add_script(userContent.get(), bridge);
-    webkit_user_script_unref(bridge);
+    GHandle<WebKitUserScript, webkit_user_script_unref> bridge(
+        webkit_user_script_new_for_world(bridgeSource.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+            WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, bridgeWorld, nullptr, nullptr));
+    webkit_user_content_manager_add_script(userContent.get(), bridge.get());
 
     {
         // The engine's view constructor leaves a reference cycle of four small
@@ -465,20 +462,23 @@ void WebView::findFinish()
 
 bool WebView::runFindDialog()
 {
-    GtkWidget* dialog = gtk_dialog_new_with_buttons("Find", GTK_WINDOW(toplevelWindow()),
-        GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), "_Cancel", GTK_RESPONSE_CANCEL,
-        "_Find", GTK_RESPONSE_ACCEPT, nullptr);
-    gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
-    GtkWidget* entry = gtk_entry_new();
-    gtk_entry_set_activates_default(GTK_ENTRY(entry), TRUE);
-    gtk_container_set_border_width(GTK_CONTAINER(dialog), 6);
-    gtk_box_pack_start(GTK_BOX(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), entry, TRUE, TRUE, 6);
-    gtk_widget_show_all(dialog);
-    std::string text;
+    // Events stay held until the dialog has gone and the search started.
     auto hold = holdHostEvents();
-    if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT)
-        text = gtk_entry_get_text(GTK_ENTRY(entry));
-    gtk_widget_destroy(dialog);
+    std::string text;
+    {
+        OwnedWidget owned(gtk_dialog_new_with_buttons("Find", GTK_WINDOW(toplevelWindow()),
+            GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), "_Cancel", GTK_RESPONSE_CANCEL,
+            "_Find", GTK_RESPONSE_ACCEPT, nullptr));
+        GtkWidget* dialog = owned.get();
+        gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+        GtkWidget* entry = gtk_entry_new();
+        gtk_entry_set_activates_default(GTK_ENTRY(entry), TRUE);
+        gtk_container_set_border_width(GTK_CONTAINER(dialog), 6);
+        gtk_box_pack_start(GTK_BOX(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), entry, TRUE, TRUE, 6);
+        gtk_widget_show_all(dialog);
+        if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT)
+            text = gtk_entry_get_text(GTK_ENTRY(entry));
+    }
     if (text.empty())
         return false;
     find(text);
@@ -499,7 +499,8 @@ GtkWidget* WebView::toplevelWindow() const
 
 bool WebView::print(PrintMode mode, const PrintSetup& setup)
 {
-    WebKitPrintOperation* operation = webkit_print_operation_new(m_view.get());
+    auto owned = GObjectPtr<WebKitPrintOperation>::adopt(webkit_print_operation_new(m_view.get()));
+    WebKitPrintOperation* operation = owned.get();
     auto pageSetup = GObjectPtr<GtkPageSetup>::adopt(
         m_pageSetup ? gtk_page_setup_copy(m_pageSetup.get()) : gtk_page_setup_new());
     if (setup.orientation) {
@@ -525,6 +526,7 @@ bool WebView::print(PrintMode mode, const PrintSetup& setup)
 
     if (mode == PrintMode::WithoutDialog) {
         webkit_print_operation_print(operation);
+        [[maybe_unused]] auto* untilFinished = owned.release(); // see reportPrint
         return true;
     }
     auto hold = holdHostEvents();
@@ -534,11 +536,11 @@ bool WebView::print(PrintMode mode, const PrintSetup& setup)
             operation, G_SIGNAL_MATCH_FUNC, 0, 0, nullptr, (gpointer)onPrintFailed, nullptr);
         g_signal_handlers_disconnect_matched(
             operation, G_SIGNAL_MATCH_FUNC, 0, 0, nullptr, (gpointer)onPrintFinished, nullptr);
-        g_object_unref(operation);
         return false;
     }
     // Keep what the user chose for the next print.
     m_pageSetup = GObjectPtr<GtkPageSetup>::ref(webkit_print_operation_get_page_setup(operation));
+    [[maybe_unused]] auto* untilFinished = owned.release(); // see reportPrint
     return true;
 }
 
@@ -581,19 +583,22 @@ bool WebView::saveAs(const std::filesystem::path& file)
 
 bool WebView::saveAsWithDialog()
 {
-    GtkWidget* dialog = gtk_file_chooser_dialog_new("Save Page As", GTK_WINDOW(toplevelWindow()),
-        GTK_FILE_CHOOSER_ACTION_SAVE, "_Cancel", GTK_RESPONSE_CANCEL, "_Save", GTK_RESPONSE_ACCEPT, nullptr);
-    gtk_file_chooser_set_do_overwrite_confirmation(GTK_FILE_CHOOSER(dialog), TRUE);
-    std::string name = title().empty() ? "page" : title();
-    gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(dialog), (name + ".mhtml").c_str());
-    std::filesystem::path chosen;
     auto hold = holdHostEvents();
-    if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
-        GCharPtr file(gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog)));
-        if (file)
-            chosen = file.get();
+    std::filesystem::path chosen;
+    {
+        OwnedWidget owned(gtk_file_chooser_dialog_new("Save Page As", GTK_WINDOW(toplevelWindow()),
+            GTK_FILE_CHOOSER_ACTION_SAVE, "_Cancel", GTK_RESPONSE_CANCEL, "_Save", GTK_RESPONSE_ACCEPT,
+            nullptr));
+        GtkWidget* dialog = owned.get();
+        gtk_file_chooser_set_do_overwrite_confirmation(GTK_FILE_CHOOSER(dialog), TRUE);
+        std::string name = title().empty() ? "page" : title();
+        gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(dialog), (name + ".mhtml").c_str());
+        if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+            GCharPtr file(gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog)));
+            if (file)
+                chosen = file.get();
+        }
     }
-    gtk_widget_destroy(dialog);
     return saveAs(chosen);
 }
 
@@ -846,8 +851,8 @@ int WebView::onContextMenu(WebKitWebView* view, void* menuPointer, void*, void* 
     auto* menu = static_cast<WebKitContextMenu*>(menuPointer);
     auto* hit = static_cast<WebKitHitTestResult*>(hitPointer);
     auto opensElsewhere = [](const char* uri) { return uri && hasDefaultApplication(uri); };
-    GList* items = g_list_copy(webkit_context_menu_get_items(menu));
-    for (GList* entry = items; entry; entry = entry->next) {
+    GHandle<GList, g_list_free> items(g_list_copy(webkit_context_menu_get_items(menu)));
+    for (GList* entry = items.get(); entry; entry = entry->next) {
         auto* item = static_cast<WebKitContextMenuItem*>(entry->data);
         bool works = true;
         switch (webkit_context_menu_item_get_stock_action(item)) {
@@ -870,7 +875,6 @@ int WebView::onContextMenu(WebKitWebView* view, void* menuPointer, void*, void* 
         if (!works)
             webkit_context_menu_remove(menu, item);
     }
-    g_list_free(items);
     return FALSE;
 }
 
