@@ -45,6 +45,14 @@ BridgeResult failure(BridgeStatus status, std::string message)
     return result;
 }
 
+// A call of the bridge that answers null where the document lacks it. The
+// user script normally ran at document start; a document that came into
+// being without a load (the first blank page) gets it on demand.
+std::string guardedCall(const std::string& expression)
+{
+    return "globalThis.__tvrn2Bridge ? __tvrn2Bridge." + expression + " : null";
+}
+
 } // namespace
 
 DocumentBridge::DocumentBridge(ScriptRunner& runner)
@@ -151,9 +159,7 @@ std::optional<FillPlace> DocumentBridge::decodeFillPlace(std::string_view text)
 
 BridgeResult DocumentBridge::call(const std::string& expression)
 {
-    // The user script normally ran at document start; a document that came
-    // into being without a load (the first blank page) gets it on demand.
-    std::string guarded = "globalThis.__tvrn2Bridge ? __tvrn2Bridge." + expression + " : null";
+    std::string guarded = guardedCall(expression);
     for (int attempt = 0; attempt < 2; ++attempt) {
         ScriptResult answer = m_runner.run(guarded);
         if (!answer.ok()) {
@@ -187,7 +193,7 @@ void DocumentBridge::post(const std::string& expression)
         call(expression);
         return;
     }
-    std::string guarded = "globalThis.__tvrn2Bridge ? __tvrn2Bridge." + expression + " : null";
+    std::string guarded = guardedCall(expression);
     // Should the document lack the bridge after all, it gets it and the call
     // again from here, before any later call of this bridge that waits (its
     // own answer comes after this one).
